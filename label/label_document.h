@@ -1,0 +1,47 @@
+#pragma once
+
+#include "label/label_elements.h"
+
+#include <QString>
+#include <QStringList>
+
+// What reading a label or settings file found.
+struct TLoadReport
+{
+    bool FileFound = false;  // false: no such file; every key took its default
+    QString ReadError;       // the file exists but could not be read
+    QStringList Errors;      // conversion errors; those keys took their defaults
+
+    bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }
+};
+
+// The ten elements of one label design. Widget-free: the editor window, the
+// command-line renderer and the tests all use it.
+class TLabelDocument
+{
+public:
+    TLabelText FLabelName{QStringLiteral("Name")};
+    TLabelText FLabelType{QStringLiteral("Type")};
+    TLabelText FLabelSub1{QStringLiteral("Sub1")};
+    TLabelText FLabelSub2{QStringLiteral("Sub2")};
+    TLabelText FLabelDate{QStringLiteral("Date")};
+    TLabelImage FLabelBg{QStringLiteral("Back")};
+    TLabelItem FLabelRing1{QStringLiteral("Ring1")};
+    TLabelItem FLabelRing2{QStringLiteral("Ring2")};
+    TLabelItem FLabelRing3{QStringLiteral("Ring3")};
+    TLabelItem FLabelRing4{QStringLiteral("Ring4")};
+
+    // Reads every element from aFile. A missing file, section or key gives the
+    // defaults; a colour that cannot be read takes its default and is reported,
+    // and reading goes on.
+    TLoadReport LoadFromFile(const QString& aFile);
+
+    // Writes every element into aFile, keeping every other line of an existing
+    // file; atomic. Returns an empty string or "Unable to write to <file>".
+    QString SaveToFile(const QString& aFile) const;
+
+    // Text element by the tag of its controls: 1 Name, 2 Type, 3 Sub1, 4 Sub2, 5 Date.
+    TLabelText* TextByTag(int aTag);
+    // Ring by its number 1 to 4.
+    TLabelItem* RingByTag(int aTag);
+};

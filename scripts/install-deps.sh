@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Merovik needs to build, test and run.
+# Idempotent: only packages that are missing are installed.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential
+  cmake
+  pkg-config
+  libjpeg-dev
+  qt6-base-dev
+  qt6-base-dev-tools
+  qt6-svg-dev
+  libqt6svg6
+  qt6-image-formats-plugins
+  qt6-qpa-plugins
+  libgl-dev
+  libbenchmark-dev
+  fonts-liberation2
+  fonts-dejavu-core
+  xvfb
+  xauth
+  imagemagick
+  clang
+  libclang-rt-14-dev
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  if [[ "$status" != "install ok installed" ]]; then
+    missing+=("$pkg")
+  fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
