@@ -2,7 +2,7 @@
 # works on a fresh Debian 12 machine.
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
-BENCH_DIR   ?= build
+BENCH_DIR   ?= $(BUILD_DIR)
 FUZZ_DIR    ?= build-fuzz
 PORTABLE    ?= $(HOME)/Merovik
 JOBS        ?= $(shell nproc)
@@ -40,8 +40,7 @@ check-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: deps
-	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DMEROVIK_BENCH=ON
+bench: configure
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target merovik-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/merovik-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 

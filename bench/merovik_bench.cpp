@@ -1,0 +1,209 @@
+// Render-pass benchmarks: the whole label at each size, with and without a
+// photo background, with picture files unchanged (warm) or just touched
+// (cold), plus the JPEG export and the scaling the window does to show it.
+#include "editor/image_view.h"
+#include "label/label_document.h"
+#include "render/label_renderer.h"
+#include "render/raster_writer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+struct BenchFiles
+{
+    QTemporaryDir Dir;
+    QString Photo;
+    QString Middle;
+    QString Export;
+};
+
+BenchFiles* Files = nullptr;
+
+// A 4000 x 3000 photo with real detail: smooth colour fields, fine stripes and
+// noise, so the decoder and the scaler do work comparable to a camera picture.
+QImage MakePhoto()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    uint32_t seed = 12345;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 27) - 16;
+            const double wave = std::sin(x * 0.013) * std::cos(y * 0.021);
+            const int r = qBound(0, int(128 + 90 * wave + (x * 60) / 4000) + noise, 255);
+            const int g = qBound(0, int(110 + 70 * std::sin((x + y) * 0.004)) + noise, 255);
+            const int b = qBound(0, int(90 + ((x / 7 + y / 5) % 40)) + noise, 255);
+            line[x] = qRgb(r, g, b);
+        }
+    }
+    return image;
+}
+
+// A 1000 x 500 picture with an alpha channel: soft discs on a transparent ground.
+QImage MakeMiddlePicture()
+{
+    QImage image(1000, 500, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 12; ++i) {
+        const QPointF centre(80 + i * 75, 250 + 120 * std::sin(i * 0.9));
+        QRadialGradient gradient(centre, 140);
+        gradient.setColorAt(0, QColor::fromHsv((i * 30) % 360, 220, 230, 255));
+        gradient.setColorAt(1, QColor::fromHsv((i * 30) % 360, 220, 230, 0));
+        painter.setBrush(gradient);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(centre, 140, 140);
+    }
+    return image;
+}
+
+void FillPlain(TLabelDocument& aDoc)
+{
+    const QString texts[5] = {QStringLiteral("Velmar's Kaaskelder"), QStringLiteral("* * Proosdij Kaas * *"),
+                              QStringLiteral("Huisgemaakt in Brekvelde"), QStringLiteral("door P. Orvelink"),
+                              QStringLiteral("15 sept. 2013")};
+    for (int tag = 1; tag <= 5; ++tag) {
+        TLabelText* text = aDoc.TextByTag(tag);
+        text->Text = texts[tag - 1];
+        text->FontName = QStringLiteral("Arial");
+        text->FontSize = 40;
+        text->FontColor = 0x00000000;
+    }
+    aDoc.FLabelBg.UseColor = true;
+    aDoc.FLabelBg.Color = 0x0000FFFF;
+    for (int tag = 1; tag <= 4; ++tag) {
+        aDoc.RingByTag(tag)->Use = true;
+        aDoc.RingByTag(tag)->Color = 0x00000080;
+    }
+}
+
+void FillPhoto(TLabelDocument& aDoc)
+{
+    FillPlain(aDoc);
+    aDoc.FLabelBg.UseColor = false;
+    aDoc.FLabelBg.FileName = Files->Photo;
+    aDoc.FLabelBg.Effect = 1;
+    aDoc.FLabelBg.Trans = 50;
+    aDoc.FLabelBg.UsePng = true;
+    aDoc.FLabelBg.PngFile = Files->Middle;
+    aDoc.FLabelBg.PngWidth = 30;
+}
+
+int SizeItem(int aPixels)
+{
+    return aPixels == 750 ? 0 : aPixels == 1200 ? 1 : 2;
+}
+
+// Gives a file a new modification time, as an edit in another program would.
+void Touch(const QString& aPath, int aStep)
+{
+    QFile file(aPath);
+    file.open(QIODevice::ReadWrite);
+    file.setFileTime(QDateTime::currentDateTime().addSecs(aStep), QFileDevice::FileModificationTime);
+}
+
+void DrawLabelBench(benchmark::State& aState, bool aPhoto, int aPixels, bool aCold)
+{
+    TLabelDocument doc;
+    aPhoto ? FillPhoto(doc) : FillPlain(doc);
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(SizeItem(aPixels));
+    renderer.DrawLabel(doc);
+    int step = 0;
+    for (auto _ : aState) {
+        if (aCold) {
+            aState.PauseTiming();
+            ++step;
+            Touch(Files->Photo, step);
+            Touch(Files->Middle, step);
+            aState.ResumeTiming();
+        }
+        renderer.DrawLabel(doc);
+        benchmark::DoNotOptimize(renderer.FBmp.constBits());
+    }
+}
+
+void ExportBench(benchmark::State& aState, int aPixels)
+{
+    TLabelDocument doc;
+    FillPlain(doc);
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(SizeItem(aPixels));
+    renderer.DrawLabel(doc);
+    for (auto _ : aState) {
+        const QString error = WriteJpeg(renderer.FBmp, Files->Export, 98);
+        if (!error.isEmpty())
+            aState.SkipWithError(error.toUtf8().constData());
+    }
+}
+
+void ShowInWindowBench(benchmark::State& aState, int aPixels)
+{
+    TLabelDocument doc;
+    FillPlain(doc);
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(SizeItem(aPixels));
+    renderer.DrawLabel(doc);
+    for (auto _ : aState) {
+        QImage shown = ScaleForDisplay(renderer.FBmp, QSize(641, 641), 1.0);
+        benchmark::DoNotOptimize(shown.constBits());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    BenchFiles files;
+    Files = &files;
+    files.Photo = files.Dir.filePath(QStringLiteral("photo.jpg"));
+    files.Middle = files.Dir.filePath(QStringLiteral("middle.png"));
+    files.Export = files.Dir.filePath(QStringLiteral("export.jpg"));
+    MakePhoto().save(files.Photo, "JPEG", 90);
+    MakeMiddlePicture().save(files.Middle, "PNG");
+
+    for (const char* scene : {"plain", "photo"}) {
+        for (int pixels : {750, 1200, 1650}) {
+            for (const char* mode : {"warm", "cold"}) {
+                const bool photo = QByteArray(scene) == "photo";
+                const bool cold = QByteArray(mode) == "cold";
+                const std::string name = std::string("BM_DrawLabel/") + scene + "/" + std::to_string(pixels) + "/" + mode;
+                benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+                    DrawLabelBench(state, photo, pixels, cold);
+                })->Unit(benchmark::kMillisecond)->UseRealTime();
+            }
+        }
+    }
+    for (int pixels : {750, 1200, 1650}) {
+        benchmark::RegisterBenchmark(("BM_Export/" + std::to_string(pixels)).c_str(),
+                                     [=](benchmark::State& state) { ExportBench(state, pixels); })
+            ->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_ShowInWindow/" + std::to_string(pixels)).c_str(),
+                                     [=](benchmark::State& state) { ShowInWindowBench(state, pixels); })
+            ->Unit(benchmark::kMillisecond)->UseRealTime();
+    }
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
