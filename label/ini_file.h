@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -43,24 +44,46 @@ public:
     QByteArray Contents() const;
 
 private:
-    struct Line
+    // One line of the file, kept as read so that a write changes nothing else.
+    struct TLine
     {
-        QString Text;      // the line as read or written, without line end
-        QString Section;   // lower-cased section this line belongs to
-        QString Key;       // lower-cased key, empty for non-key lines
-        bool IsHeader = false;
+        QString Text;         // without its line end
+        QString Ending;       // "\n", "\r\n", or empty for a last line without one
+        qsizetype ValueStart = -1;  // where the value begins on a key line, else -1
     };
 
-    int FindKeyLine(const QString& aSection, const QString& aKey) const;
+    // The lines from one section header up to the next; the lines before the
+    // first header form a section without a header that no lookup reaches.
+    struct TSection
+    {
+        std::vector<TLine> Lines;
+    };
+
+    struct TPosition
+    {
+        int Section = -1;
+        int Line = -1;
+    };
+
+    enum class TEncoding { Utf8, Windows1252 };
+
     void Parse(const QString& aText);
+    int AddSection(const QString& aSection);
+    const TLine* FindKey(const QString& aSection, const QString& aKey) const;
+    void SetValue(const QString& aSection, const QString& aKey, const QString& aText);
 
     QString FFileName;
     bool FExists = false;
     QString FReadError;
-    bool FCrlf = false;
+    QString FNewline = QStringLiteral("\n");
     bool FBom = false;
+    TEncoding FEncoding = TEncoding::Utf8;
     bool FChanged = false;
-    std::vector<Line> FLines;
+    std::vector<TSection> FSections;
+    // Lookups by case-folded name, so that a large file is not searched line
+    // by line for each of the keys a label reads and writes.
+    QHash<QString, int> FSectionIndex;
+    QHash<QString, TPosition> FKeyIndex;
 };
 
 // Reads a 32-bit integer literal: optional leading spaces, optional sign, then
