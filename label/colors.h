@@ -6,6 +6,10 @@
 // Colour values are 0x00BBGGRR (red in the low byte); the top byte marks the
 // symbolic colours of the identifier table.
 
+// The defaults of the background and ring colours.
+inline constexpr uint32_t ColorBlack = 0x00000000;
+inline constexpr uint32_t ColorYellow = 0x0000FFFF;
+
 // Identifier of the table, or "$" and eight upper-case hexadecimal digits.
 QString ColorToString(uint32_t aColor);
 
