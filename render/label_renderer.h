@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRgb>
+#include <QSizeF>
 #include <QString>
 #include <cstdint>
 
@@ -67,6 +68,11 @@ public:
 
 private:
     void MakeRaster(int aWidth);
+    // The W x W square of the scaled photo that fills the label circle, with
+    // the colour matrix applied; null when the photo cannot be used.
+    QImage BackgroundTexture(const TLabelImage& aBg, int aWidth);
+    // The middle picture, reduced ahead of drawing when it is drawn smaller.
+    QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
 
     TPictureCache FPictures;
 };

@@ -1,0 +1,207 @@
+// merovik-render: renders label files to 300 dpi pictures without a window,
+// for batch work and scripts.
+#include "label/label_document.h"
+#include "render/label_renderer.h"
+#include "render/raster_writer.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHash>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+
+const char* const Synopsis =
+    "Usage: merovik-render [--size 6|10|14] [--quality 1-100] LABEL.lbl OUTPUT.jpg|.jpeg|.png\n"
+    "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --out-dir DIR LABEL.lbl...\n"
+    "\n"
+    "Renders Merovik label files to square 24-bit RGB pictures at 300 dpi.\n"
+    "Exit status: 0 all labels rendered, 1 a label could not be read or written, 2 bad usage.\n";
+
+void PrintLine(FILE* aStream, const QString& aText)
+{
+    std::fputs(aText.toLocal8Bit().constData(), aStream);
+    std::fputc('\n', aStream);
+}
+
+void Error(const QString& aText)
+{
+    PrintLine(stderr, QStringLiteral("merovik-render: ") + aText);
+}
+
+QString UsageText(const QCommandLineParser& aParser)
+{
+    // QCommandLineParser's own first line cannot show two forms; keep its
+    // option list and put the synopsis above it.
+    const QString help = aParser.helpText();
+    const qsizetype options = help.indexOf(QLatin1String("Options:"));
+    return QString::fromLatin1(Synopsis) + QLatin1Char('\n') + (options >= 0 ? help.mid(options) : help);
+}
+
+int UsageError(const QCommandLineParser& aParser, const QString& aProblem)
+{
+    Error(aProblem);
+    std::fputs(UsageText(aParser).toLocal8Bit().constData(), stderr);
+    return ExitUsage;
+}
+
+bool IsPictureFormat(const QString& aFormat)
+{
+    return aFormat == QLatin1String("jpg") || aFormat == QLatin1String("jpeg") || aFormat == QLatin1String("png");
+}
+
+// Renders one label file into aOutput; false after printing why it failed.
+bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString& aOutput, const QString& aFormat,
+                 int aQuality)
+{
+    const QFileInfo info(aLabel);
+    if (!info.exists()) {
+        Error(QStringLiteral("%1: no such label file").arg(aLabel));
+        return false;
+    }
+    if (!info.isFile()) {
+        Error(QStringLiteral("%1: not a label file").arg(aLabel));
+        return false;
+    }
+    TLabelDocument doc;
+    const TLoadReport report = doc.LoadFromFile(aLabel);
+    if (!report.FileFound) {
+        Error(QStringLiteral("%1: no such label file").arg(aLabel));
+        return false;
+    }
+    if (!report.ReadError.isEmpty()) {
+        Error(QStringLiteral("%1: %2").arg(aLabel, report.ReadError));
+        return false;
+    }
+    for (const QString& problem : report.Errors)
+        Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
+
+    aRenderer.DrawLabel(doc);
+    // The JPEG writer takes the RGB32 raster as it is; PNG gets the 24-bit copy.
+    const bool png = aFormat == QLatin1String("png");
+    const QString problem =
+        WriteRaster(png ? aRenderer.ExportImage() : aRenderer.FBmp, aOutput, aFormat, aQuality);
+    if (!problem.isEmpty()) {
+        Error(problem);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    // Rendering needs fonts but no display: work on a headless machine
+    // unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("merovik-render"));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and exit."));
+    const QCommandLineOption sizeOption(QStringLiteral("size"),
+                                        QStringLiteral("Label size in cm: 6, 10 or 14 (750, 1200 or 1650 pixels). "
+                                                       "Default 10."),
+                                        QStringLiteral("cm"), QStringLiteral("10"));
+    const QCommandLineOption qualityOption(QStringLiteral("quality"),
+                                           QStringLiteral("JPEG quality, 1 to 100. Default 98."),
+                                           QStringLiteral("1-100"), QStringLiteral("98"));
+    const QCommandLineOption formatOption(QStringLiteral("format"),
+                                          QStringLiteral("Picture format with --out-dir: jpg or png. Default jpg."),
+                                          QStringLiteral("jpg|png"), QStringLiteral("jpg"));
+    const QCommandLineOption outDirOption(QStringLiteral("out-dir"),
+                                          QStringLiteral("Render every label into DIR as <label name>.<format>."),
+                                          QStringLiteral("DIR"));
+    parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption});
+    parser.addPositionalArgument(QStringLiteral("LABEL.lbl"), QStringLiteral("Label file to render."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT"),
+                                 QStringLiteral("Picture to write; its extension (.jpg, .jpeg, .png) "
+                                                "sets the format. Not with --out-dir."));
+
+    if (!parser.parse(QGuiApplication::arguments()))
+        return UsageError(parser, parser.errorText());
+    if (parser.isSet(helpOption)) {
+        std::fputs(UsageText(parser).toLocal8Bit().constData(), stdout);
+        return ExitSuccess;
+    }
+
+    const QString sizeText = parser.value(sizeOption);
+    int sizeItem = -1;
+    if (sizeText == QLatin1String("6"))
+        sizeItem = 0;
+    else if (sizeText == QLatin1String("10"))
+        sizeItem = 1;
+    else if (sizeText == QLatin1String("14"))
+        sizeItem = 2;
+    else
+        return UsageError(parser, QStringLiteral("--size must be 6, 10 or 14, not \"%1\"").arg(sizeText));
+
+    bool qualityOk = false;
+    const int quality = parser.value(qualityOption).toInt(&qualityOk);
+    if (!qualityOk || quality < 1 || quality > 100)
+        return UsageError(parser, QStringLiteral("--quality must be a whole number from 1 to 100, not \"%1\"")
+                                      .arg(parser.value(qualityOption)));
+
+    const QStringList arguments = parser.positionalArguments();
+    // Each label with the picture it becomes.
+    QList<QPair<QString, QString>> jobs;
+    QString format;
+    if (parser.isSet(outDirOption)) {
+        format = parser.value(formatOption).toLower();
+        if (!IsPictureFormat(format))
+            return UsageError(parser, QStringLiteral("--format must be jpg or png, not \"%1\"")
+                                          .arg(parser.value(formatOption)));
+        if (arguments.isEmpty())
+            return UsageError(parser, QStringLiteral("no label file given"));
+        const QString outDir = parser.value(outDirOption);
+        if (outDir.isEmpty())
+            return UsageError(parser, QStringLiteral("--out-dir needs a folder"));
+        for (const QString& label : arguments)
+            jobs.append({label, QDir(outDir).filePath(QFileInfo(label).completeBaseName() + QLatin1Char('.') + format)});
+        if (!QDir().mkpath(outDir)) {
+            Error(QStringLiteral("%1: cannot create the output folder").arg(outDir));
+            return ExitFailure;
+        }
+    } else {
+        if (parser.isSet(formatOption))
+            return UsageError(parser, QStringLiteral("--format goes with --out-dir; otherwise OUTPUT's extension "
+                                                     "sets the format"));
+        if (arguments.size() != 2)
+            return UsageError(parser, QStringLiteral("give one label file and one output picture"));
+        format = QFileInfo(arguments[1]).suffix().toLower();
+        if (!IsPictureFormat(format))
+            return UsageError(parser, QStringLiteral("%1: the output must end in .jpg, .jpeg or .png")
+                                          .arg(arguments[1]));
+        jobs.append({arguments[0], arguments[1]});
+    }
+
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(sizeItem);
+    int result = ExitSuccess;
+    // Two labels of the same name from different folders would write one
+    // picture twice; the second is refused rather than overwrite the first.
+    QHash<QString, QString> written;
+    for (const auto& [label, output] : jobs) {
+        const QString outputKey = QFileInfo(output).absoluteFilePath();
+        if (written.contains(outputKey)) {
+            Error(QStringLiteral("%1: not rendered, %2 already holds the picture of %3")
+                      .arg(label, output, written.value(outputKey)));
+            result = ExitFailure;
+            continue;
+        }
+        if (RenderLabel(renderer, label, output, format, quality))
+            written.insert(outputKey, label);
+        else
+            result = ExitFailure;
+    }
+    return result;
+}
