@@ -1,0 +1,349 @@
+#include "render/curved_text.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+// Beyond these the caches start afresh rather than grow without bound, for
+// a hand-edited file may hold any amount of text.
+constexpr qsizetype MaxCachedClusters = 4096;
+constexpr qsizetype MaxCachedLayouts = 64;
+constexpr qsizetype MaxCachedFaces = 32;
+
+QFont MakeFont(const QString& aName, int aPixelSize)
+{
+    QFont font(aName);
+    // A name that matches nothing falls back to the default sans-serif.
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Bold);
+    // Characters are advanced one by one, by their own widths.
+    font.setKerning(false);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setPixelSize(aPixelSize);
+    return font;
+}
+
+QString LayoutKey(const QString& aText, double aWidth, double aHeight)
+{
+    return QString::number(aWidth, 'g', 17) + QLatin1Char('|') + QString::number(aHeight, 'g', 17)
+           + QLatin1Char('|') + aText;
+}
+
+}  // namespace
+
+// One resolved face at its reference pixel size, with what was measured of it.
+class TFontFace
+{
+public:
+    explicit TFontFace(const QString& aName)
+    {
+        Font = MakeFont(aName, 2048);
+        // At the units per em every metric is a whole number of design units,
+        // so neither hinting nor rounding can bend them.
+        const int unitsPerEm = QRawFont::fromFont(Font).unitsPerEm();
+        const int referenceSize = std::clamp(unitsPerEm > 0 ? unitsPerEm : 2048, 256, 16384);
+        if (referenceSize != 2048)
+            Font = MakeFont(aName, referenceSize);
+        ReferenceSize = referenceSize;
+        Metrics = QFontMetricsF(Font);
+        Ascent = Metrics.ascent();
+        LineSpacing = Metrics.lineSpacing();
+        Family = QFontInfo(Font).family();
+    }
+
+    double Advance(const QString& aCluster)
+    {
+        const auto found = FAdvances.constFind(aCluster);
+        if (found != FAdvances.cend())
+            return *found;
+        if (FAdvances.size() >= MaxCachedClusters)
+            FAdvances.clear();
+        const double advance = Metrics.horizontalAdvance(aCluster);
+        FAdvances.insert(aCluster, advance);
+        return advance;
+    }
+
+    QPainterPath Outline(const QString& aCluster)
+    {
+        const auto found = FOutlines.constFind(aCluster);
+        if (found != FOutlines.cend())
+            return *found;
+        if (FOutlines.size() >= MaxCachedClusters)
+            FOutlines.clear();
+        QPainterPath outline;
+        // addText takes the baseline; the line box's top goes to the origin.
+        outline.addText(QPointF(0, Ascent), Font, aCluster);
+        outline.setFillRule(Qt::OddEvenFill);
+        outline.boundingRect();  // computed once, shared by every copy
+        FOutlines.insert(aCluster, outline);
+        return outline;
+    }
+
+    QPainterPath WrappedOutline(const QString& aText, double aWidth, double aHeight)
+    {
+        const QString key = LayoutKey(aText, aWidth, aHeight);
+        const auto found = FLayouts.constFind(key);
+        if (found != FLayouts.cend())
+            return *found;
+        if (FLayouts.size() >= MaxCachedLayouts)
+            FLayouts.clear();
+
+        QTextLayout layout(aText, Font);
+        QTextOption option(Qt::AlignHCenter);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        // Only lines that can show are laid out, so a very long text costs
+        // no more than two lines of it.
+        for (double top = 0; top < aHeight; top += LineSpacing) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(aWidth);
+            line.setPosition(QPointF(0, top));
+        }
+        layout.endLayout();
+
+        QPainterPath outline;
+        outline.setFillRule(Qt::WindingFill);
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            // Every line keeps the face's own baseline, even where a fallback
+            // font with a taller ascent takes part in it.
+            const double shift = line.y() + Ascent - (line.y() + line.ascent());
+            const QList<QGlyphRun> runs = line.glyphRuns();
+            for (const QGlyphRun& run : runs) {
+                const QRawFont rawFont = run.rawFont();
+                const QList<quint32> glyphs = run.glyphIndexes();
+                const QList<QPointF> positions = run.positions();
+                for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g) {
+                    QPainterPath glyph = rawFont.pathForGlyph(glyphs[g]);
+                    glyph.translate(positions[g].x(), positions[g].y() + shift);
+                    outline.addPath(glyph);
+                }
+            }
+        }
+        FLayouts.insert(key, outline);
+        return outline;
+    }
+
+    QFont Font;
+    QFontMetricsF Metrics{QFont()};
+    double ReferenceSize = 2048;
+    double Ascent = 0;
+    double LineSpacing = 0;
+    QString Family;
+
+private:
+    QHash<QString, double> FAdvances;
+    QHash<QString, QPainterPath> FOutlines;
+    QHash<QString, QPainterPath> FLayouts;
+};
+
+TLabelFont::TLabelFont(std::shared_ptr<TFontFace> aFace, double aEmSize)
+    : FFace(std::move(aFace)), FEmSize(aEmSize)
+{
+}
+
+double TLabelFont::Scale() const
+{
+    return FFace ? FEmSize / FFace->ReferenceSize : 0.0;
+}
+
+QString TLabelFont::Family() const
+{
+    return FFace ? FFace->Family : QString();
+}
+
+double TLabelFont::Advance(const QString& aCluster) const
+{
+    if (!FFace)
+        return 0;
+    // A lone space is a third of the em wide, whatever the face's own space:
+    // the word gap that curved label texts have always had.
+    if (aCluster == QLatin1String(" "))
+        return FEmSize / 3;
+    return FFace->Advance(aCluster) * Scale();
+}
+
+double TLabelFont::LineSpacing() const
+{
+    return FFace ? FFace->LineSpacing * Scale() : 0.0;
+}
+
+double TLabelFont::Ascent() const
+{
+    return FFace ? FFace->Ascent * Scale() : 0.0;
+}
+
+QPainterPath TLabelFont::ReferenceOutline(const QString& aCluster) const
+{
+    return FFace ? FFace->Outline(aCluster) : QPainterPath();
+}
+
+QPainterPath TLabelFont::ReferenceWrappedOutline(const QString& aText, double aWidth,
+                                                 double aHeight) const
+{
+    if (!FFace || aText.isEmpty())
+        return {};
+    return FFace->WrappedOutline(aText, aWidth / Scale(), aHeight / Scale());
+}
+
+TLabelFont TFontCache::Font(const QString& aName, double aEmSize)
+{
+    if (!(aEmSize > 0) || !(aEmSize <= MaxEmSize))
+        return {};
+    auto face = FFaces.value(aName);
+    if (!face) {
+        if (FFaces.size() >= MaxCachedFaces)
+            FFaces.clear();
+        face = std::make_shared<TFontFace>(aName);
+        FFaces.insert(aName, face);
+    }
+    return TLabelFont(face, aEmSize);
+}
+
+QStringList SplitGraphemes(const QString& aText, qsizetype aMaxCount)
+{
+    QStringList clusters;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, aText);
+    qsizetype start = 0;
+    while ((aMaxCount < 0 || clusters.size() < aMaxCount) && finder.toNextBoundary() != -1) {
+        const qsizetype end = finder.position();
+        clusters.append(aText.mid(start, end - start));
+        start = end;
+    }
+    return clusters;
+}
+
+QList<TCharacterPlacement> PlaceCharacters(const QList<double>& aWidths, QPoint Centre,
+                                           double distanceFromCentreToBaseOfText,
+                                           double radiansToTextCentre, bool TopInside)
+{
+    QList<TCharacterPlacement> places;
+    // A circle of no size has no circumference to lay the text along.
+    if (aWidths.isEmpty() || !(distanceFromCentreToBaseOfText > 0)
+        || !std::isfinite(distanceFromCentreToBaseOfText) || !std::isfinite(radiansToTextCentre))
+        return places;
+
+    constexpr double pi = std::numbers::pi;
+    const double circleCircumference = 2 * pi * distanceFromCentreToBaseOfText;
+    double textLength = 0;
+    for (double width : aWidths)
+        textLength += width;
+    const double fractionOfCircumference = textLength / circleCircumference;
+    // The first centre sits at the very start of the span.
+    double currentCharacterRadians = TopInside ? radiansToTextCentre + pi * fractionOfCircumference
+                                               : radiansToTextCentre - pi * fractionOfCircumference;
+
+    places.reserve(aWidths.size());
+    for (qsizetype i = 0; i < aWidths.size(); ++i) {
+        TCharacterPlacement place;
+        place.Radians = currentCharacterRadians;
+        place.OnCircle = QPointF(Centre.x() + std::sin(currentCharacterRadians) * distanceFromCentreToBaseOfText,
+                                 Centre.y() - std::cos(currentCharacterRadians) * distanceFromCentreToBaseOfText);
+        // Tops inwards means the glyph is turned half a turn further.
+        place.RotationDegrees = currentCharacterRadians * 180 / pi - (TopInside ? 180 : 0);
+        places.append(place);
+
+        if (i + 1 < aWidths.size()) {
+            const double distanceToNextChar = (aWidths[i] + aWidths[i + 1]) / 2;
+            const double charFractionOfCircumference = distanceToNextChar / circleCircumference;
+            currentCharacterRadians += (TopInside ? -2 : 2) * pi * charFractionOfCircumference;
+        }
+    }
+    return places;
+}
+
+QTransform CharacterTransform(const TCharacterPlacement& aPlace, double aBoundsWidth,
+                              double characterHeight)
+{
+    // Each call prepends, so a point is first moved by the last translation,
+    // then turned (clockwise on the raster), then moved onto the circle.
+    QTransform transform;
+    transform.translate(aPlace.OnCircle.x(), aPlace.OnCircle.y());
+    transform.rotate(aPlace.RotationDegrees);
+    transform.translate(-aBoundsWidth / 2, -characterHeight);
+    return transform;
+}
+
+double GetCharacterWidths(const QStringList& aText, const TLabelFont& aFont, QList<double>& wa)
+{
+    wa.resize(aText.size());
+    double sum = 0;
+    for (qsizetype i = 0; i < aText.size(); ++i) {
+        wa[i] = aFont.Advance(aText[i]);
+        sum += wa[i];
+    }
+    return sum;
+}
+
+QSizeF MeasureFnt(const TLabelFont& aFnt)
+{
+    return QSizeF(0, aFnt.LineSpacing());
+}
+
+void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
+                       double distanceFromCentreToBaseOfText, double radiansToTextCentre,
+                       const TLabelFont& Fnt, const QBrush& Brush, bool TopInside)
+{
+    if (!Gr || Fnt.IsNull() || text.isEmpty())
+        return;
+    const QStringList characters = SplitGraphemes(text, MaxCurvedCharacters);
+    QList<double> characterWidths;
+    GetCharacterWidths(characters, Fnt, characterWidths);
+    const QList<TCharacterPlacement> places =
+        PlaceCharacters(characterWidths, Centre, distanceFromCentreToBaseOfText,
+                        radiansToTextCentre, TopInside);
+    const double characterHeight = MeasureFnt(Fnt).height();
+    const double scale = Fnt.Scale();
+    const QTransform toPixels = QTransform::fromScale(scale, scale);
+
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        const QPainterPath characterPath = Fnt.ReferenceOutline(characters[i]);
+        if (characterPath.isEmpty())
+            continue;
+        // Only the bounds' width enters the placement, not their left edge.
+        const double boundsWidth = characterPath.boundingRect().width() * scale;
+        const QTransform transform =
+            toPixels * CharacterTransform(places[i], boundsWidth, characterHeight);
+        Gr->fillPath(transform.map(characterPath), Brush);
+    }
+}
+
+void DrawTextInBox(QPainter* aGr, const QString& aText, const QRectF& aBox,
+                   const TLabelFont& aFnt, const QBrush& aBrush)
+{
+    if (!aGr || aFnt.IsNull() || aText.isEmpty() || !aBox.isValid())
+        return;
+    // Lines wrap a sixth of the em short of either edge of the box, so the
+    // overhang of a bold glyph at a line's end stays inside it.
+    const double lineWidth = std::max(0.0, aBox.width() - aFnt.EmSize() / 3);
+    const QPainterPath outline = aFnt.ReferenceWrappedOutline(aText, lineWidth, aBox.height());
+    if (outline.isEmpty())
+        return;
+    const double scale = aFnt.Scale();
+    const QTransform transform = QTransform::fromScale(scale, scale)
+        * QTransform::fromTranslate(aBox.center().x() - lineWidth / 2, aBox.top());
+    const QPainterPath path = transform.map(outline);
+
+    aGr->save();
+    // Clipping costs a little, so only a text that reaches out of its box pays it.
+    if (!aBox.contains(path.controlPointRect()))
+        aGr->setClipRect(aBox, Qt::IntersectClip);
+    aGr->fillPath(path, aBrush);
+    aGr->restore();
+}
