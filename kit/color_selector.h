@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QToolButton>
 #include <cstdint>
 
+class QAbstractButton;
 class QMenu;
 
 // A drop-down colour selector: "Automatic" across the top, 40 preset colours
@@ -27,14 +29,28 @@ public:
     // Picks aColor as if the user had clicked it: sets it and emits SelectColor.
     void Pick(uint32_t aColor);
 
+    // The drop-down; its buttons are "colorAutomatic", "colorPreset0" to
+    // "colorPreset39" (row by row) and "colorMore".
+    QMenu* Menu() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     // After each pick by the user.
     void SelectColor(uint32_t aColor);
 
+protected:
+    void paintEvent(QPaintEvent* aEvent) override;
+
 private:
     void UpdateSwatch();
+    void PickFromMenu(uint32_t aColor);
+    void ShowMoreColors();
+    void MarkSelectedSwatch();
 
     uint32_t FSelectedColor = 0;
     bool FHasSelection = false;
     QMenu* FMenu = nullptr;
+    QList<QAbstractButton*> FSwatches;
 };

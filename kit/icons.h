@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+// The program's 13 icons, compiled in from resources/icons.
+constexpr int MerovikIconCount = 13;
+
+// Resource path of icon aIndex (0 to 12), empty outside that range.
+QString MerovikIconPath(int aIndex);
+
+// The icon of that index; a null icon outside 0 to 12.
+QIcon MerovikIcon(int aIndex);
