@@ -1,6 +1,7 @@
 #pragma once
 
 #include "label/label_document.h"
+#include "render/curved_text.h"
 #include "render/picture_cache.h"
 
 #include <QImage>
@@ -64,6 +65,15 @@ public:
     void DrawProduction(const TLabelDocument& aDoc);
     void DrawCheeseType(const TLabelDocument& aDoc);
     void DrawCheeseDate(const TLabelDocument& aDoc);
+
+private:
+    // The element's font, bold, at FontSize × FFactor pixels; null when
+    // FontSize is not positive.
+    TLabelFont TextFont(const TLabelText& aText);
+    // A straight text whose first line is centred aOffset below the middle line.
+    void DrawStraightText(const TLabelText& aText, float aOffset);
+
+    TFontCache FFonts;  // faces, advances and outlines, kept between passes
     // -- end of text steps --
 
 private:
