@@ -40,8 +40,9 @@ public:
     // file; atomic. Returns an empty string or "Unable to write to <file>".
     QString SaveToFile(const QString& aFile) const;
 
-    // Text element by the tag of its controls: 1 Name, 2 Type, 3 Sub1, 4 Sub2, 5 Date.
+    // Text element by the tag of its controls: 1 Name, 2 Type, 3 Sub1, 4 Sub2, 5 Date;
+    // nullptr for any other tag.
     TLabelText* TextByTag(int aTag);
-    // Ring by its number 1 to 4.
+    // Ring by its number 1 to 4; nullptr for any other number.
     TLabelItem* RingByTag(int aTag);
 };

@@ -1,0 +1,62 @@
+#include "label/label_document.h"
+
+#include "label/ini_file.h"
+
+TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
+{
+    const TIniFile file(aFile);
+    TLoadReport report;
+    report.FileFound = file.Exists();
+    report.ReadError = file.ReadError();
+    // A file that cannot be read reads as empty: every key takes its default.
+    FLabelName.LoadFromFile(file, report.Errors);
+    FLabelType.LoadFromFile(file, report.Errors);
+    FLabelSub1.LoadFromFile(file, report.Errors);
+    FLabelSub2.LoadFromFile(file, report.Errors);
+    FLabelBg.LoadFromFile(file, report.Errors);
+    FLabelDate.LoadFromFile(file, report.Errors);
+    FLabelRing1.LoadFromFile(file, report.Errors);
+    FLabelRing2.LoadFromFile(file, report.Errors);
+    FLabelRing3.LoadFromFile(file, report.Errors);
+    FLabelRing4.LoadFromFile(file, report.Errors);
+    return report;
+}
+
+QString TLabelDocument::SaveToFile(const QString& aFile) const
+{
+    TIniFile file(aFile);
+    FLabelName.SaveToFile(file);
+    FLabelType.SaveToFile(file);
+    FLabelSub1.SaveToFile(file);
+    FLabelSub2.SaveToFile(file);
+    FLabelDate.SaveToFile(file);
+    FLabelBg.SaveToFile(file);
+    FLabelRing1.SaveToFile(file);
+    FLabelRing2.SaveToFile(file);
+    FLabelRing3.SaveToFile(file);
+    FLabelRing4.SaveToFile(file);
+    return file.Commit();
+}
+
+TLabelText* TLabelDocument::TextByTag(int aTag)
+{
+    switch (aTag) {
+    case 1: return &FLabelName;
+    case 2: return &FLabelType;
+    case 3: return &FLabelSub1;
+    case 4: return &FLabelSub2;
+    case 5: return &FLabelDate;
+    default: return nullptr;
+    }
+}
+
+TLabelItem* TLabelDocument::RingByTag(int aTag)
+{
+    switch (aTag) {
+    case 1: return &FLabelRing1;
+    case 2: return &FLabelRing2;
+    case 3: return &FLabelRing3;
+    case 4: return &FLabelRing4;
+    default: return nullptr;
+    }
+}

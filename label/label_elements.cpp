@@ -1,0 +1,102 @@
+#include "label/label_elements.h"
+
+#include "label/colors.h"
+#include "label/ini_file.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// A colour that cannot be read takes its default and is reported; the caller
+// goes on with the other keys, so one bad value does not leave half a label.
+uint32_t ReadColor(const TIniFile& aFile, const QString& aSection, const QString& aKey,
+                   uint32_t aDefault, QStringList& aErrors)
+{
+    if (!aFile.HasKey(aSection, aKey))
+        return aDefault;
+    const TColorConversion conversion = StringToColor(aFile.ReadString(aSection, aKey, QString()));
+    if (!conversion.Ok) {
+        aErrors.append(conversion.Error);
+        return aDefault;
+    }
+    return conversion.Value;
+}
+
+// A folder does not count, nor does an empty name.
+bool IsExistingFile(const QString& aPath)
+{
+    return !aPath.isEmpty() && QFileInfo(aPath).isFile();
+}
+
+} // namespace
+
+void TLabelText::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+{
+    Q_UNUSED(aErrors);  // a text has no colour key; FontColor is a plain integer
+    FontName = aFile.ReadString(Id, QStringLiteral("FontName"), QStringLiteral("Arial"));
+    FontSize = aFile.ReadInteger(Id, QStringLiteral("FontSize"), 40);
+    FontColor = static_cast<uint32_t>(aFile.ReadInteger(Id, QStringLiteral("FontColor"), 0));
+    Text = aFile.ReadString(Id, QStringLiteral("Text"), QString());
+}
+
+void TLabelText::SaveToFile(TIniFile& aFile) const
+{
+    aFile.WriteString(Id, QStringLiteral("FontName"), FontName);
+    aFile.WriteInteger(Id, QStringLiteral("FontSize"), FontSize);
+    aFile.WriteInteger(Id, QStringLiteral("FontColor"), static_cast<int32_t>(FontColor));
+    aFile.WriteString(Id, QStringLiteral("Text"), Text);
+}
+
+void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+{
+    FileName = aFile.ReadString(Id, QStringLiteral("FileName"), QString());
+    UseColor = aFile.ReadBool(Id, QStringLiteral("UseColor"), true);
+    // A photo that has gone, or was never chosen, leaves the plain colour.
+    if (!IsExistingFile(FileName)) {
+        FileName.clear();
+        UseColor = true;
+    }
+    Color = ReadColor(aFile, Id, QStringLiteral("Color"), ColorYellow, aErrors);
+    Effect = aFile.ReadInteger(Id, QStringLiteral("Effect"), 0);
+    Trans = aFile.ReadInteger(Id, QStringLiteral("Trans"), 0);
+    BgPosX = aFile.ReadInteger(Id, QStringLiteral("BgPosX"), 0);
+    BgPosY = aFile.ReadInteger(Id, QStringLiteral("BgPosY"), 0);
+    // 0 is the centred picture; half the raster width would put it in the corner.
+    PngPosX = aFile.ReadInteger(Id, QStringLiteral("PngPosX"), 0);
+    PngPosY = aFile.ReadInteger(Id, QStringLiteral("PngPosY"), 0);
+    PngWidth = aFile.ReadInteger(Id, QStringLiteral("PngWidth"), 20);
+    PngFile = aFile.ReadString(Id, QStringLiteral("PngFile"), QString());
+    UsePng = aFile.ReadBool(Id, QStringLiteral("UsePng"), false);
+    if (!IsExistingFile(PngFile)) {
+        PngFile.clear();
+        UsePng = false;
+    }
+}
+
+void TLabelImage::SaveToFile(TIniFile& aFile) const
+{
+    aFile.WriteString(Id, QStringLiteral("FileName"), FileName);
+    aFile.WriteBool(Id, QStringLiteral("UseColor"), UseColor);
+    aFile.WriteString(Id, QStringLiteral("Color"), ColorToString(Color));
+    aFile.WriteInteger(Id, QStringLiteral("Effect"), Effect);
+    aFile.WriteInteger(Id, QStringLiteral("Trans"), Trans);
+    aFile.WriteString(Id, QStringLiteral("PngFile"), PngFile);
+    aFile.WriteBool(Id, QStringLiteral("UsePng"), UsePng);
+    aFile.WriteInteger(Id, QStringLiteral("BgPosX"), BgPosX);
+    aFile.WriteInteger(Id, QStringLiteral("BgPosY"), BgPosY);
+    aFile.WriteInteger(Id, QStringLiteral("PngPosX"), PngPosX);
+    aFile.WriteInteger(Id, QStringLiteral("PngPosY"), PngPosY);
+    aFile.WriteInteger(Id, QStringLiteral("PngWidth"), PngWidth);
+}
+
+void TLabelItem::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+{
+    Use = aFile.ReadBool(Id, QStringLiteral("Use"), true);
+    Color = ReadColor(aFile, Id, QStringLiteral("Color"), ColorBlack, aErrors);
+}
+
+void TLabelItem::SaveToFile(TIniFile& aFile) const
+{
+    aFile.WriteBool(Id, QStringLiteral("Use"), Use);
+    aFile.WriteString(Id, QStringLiteral("Color"), ColorToString(Color));
+}
