@@ -1,0 +1,462 @@
+#include "editor/main_window.h"
+
+#include "editor/dialogs.h"
+#include "editor/image_view.h"
+#include "editor/radio_group.h"
+#include "kit/color_selector.h"
+#include "kit/icons.h"
+#include "kit/repeat_button.h"
+#include "kit/spin_edit.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const TagProperty = "tag";
+
+// The forum the link label opens; a bare host name, as the markup holds it.
+const QString ForumLink = QStringLiteral("<a href=\"cheeseforum.org\">Het kaasforum</a>");
+
+QFont Tahoma(int aPointSize)
+{
+    QFont font(QStringLiteral("Tahoma"), aPointSize);
+    // Where Tahoma is not installed, any plain sans serif of that size will do.
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+void SetTag(QObject* aControl, int aTag)
+{
+    aControl->setProperty(TagProperty, aTag);
+}
+
+QToolButton* ToolbarButton(QWidget* aParent, int aIcon, const QString& aHint)
+{
+    auto* button = new QToolButton(aParent);
+    button->setIcon(MerovikIcon(aIcon));
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(34, 33);
+    button->setToolTip(aHint);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoRaise(false);
+    return button;
+}
+
+QToolButton* BrowseButton(QWidget* aParent)
+{
+    auto* button = new QToolButton(aParent);
+    button->setIcon(MerovikIcon(0));
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(28, 27);
+    return button;
+}
+
+QLineEdit* PathEdit(QWidget* aParent)
+{
+    auto* edit = new QLineEdit(aParent);
+    edit->setFont(Tahoma(10));
+    return edit;
+}
+
+}  // namespace
+
+TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aParent)
+    : QMainWindow(aParent), FDialogs(aDialogs), FPaths(aPaths)
+{
+    setWindowTitle(QStringLiteral("Merovik"));
+    setFont(Tahoma(8));
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    CreateToolbar();
+    column->addWidget(Panel1);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    pcLayout = new QTabWidget(central);
+    pcLayout->setFixedWidth(463);
+    pcLayout->addTab(CreateBackgroundTab(), QStringLiteral("Achtergrond"));
+    pcLayout->addTab(CreateTextTab(), QStringLiteral("Tekst"));
+    pcLayout->addTab(CreateRingTab(), QStringLiteral("Ringen"));
+    pcLayout->setCurrentIndex(0);
+    body->addWidget(pcLayout);
+    Image1 = new TImageView(central);
+    Image1->setMinimumSize(1, 1);
+    body->addWidget(Image1, 1);
+    column->addLayout(body, 1);
+    setCentralWidget(central);
+    resize(1104, 682);
+
+    Timer = new QTimer(this);
+    Timer->setInterval(400);
+
+    // The raster starts at 10 cm, whatever size was shown last time.
+    FRenderer.SetLabelSize(1);
+    Image1->SetRaster(&FRenderer.FBmp);
+
+    Connect();
+    HandleIniFile(QString(), false);
+}
+
+TFrmMain::~TFrmMain()
+{
+    FormDestroy();
+    Image1->SetRaster(nullptr);
+}
+
+void TFrmMain::CreateToolbar()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(41);
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(3, 3, 3, 3);
+    row->setSpacing(3);
+
+    btnNew = ToolbarButton(Panel1, 1, QStringLiteral("Nieuw label maken"));
+    btnLoad = ToolbarButton(Panel1, 2, QStringLiteral("Inlezen opgeslagen label"));
+    btnSaveLbl = ToolbarButton(Panel1, 3, QStringLiteral("Label opslaan"));
+    btnDel = ToolbarButton(Panel1, 4, QStringLiteral("Opgeslagen label verwijderen"));
+    BtnSave = ToolbarButton(Panel1, 5, QStringLiteral("Label opslaan als JPG"));
+    for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave})
+        row->addWidget(button);
+    row->addSpacing(50);
+
+    rdgLabelSize = new TRadioGroup(QStringLiteral("Formaat"),
+                                   {QStringLiteral("6 cm"), QStringLiteral("10 cm"), QStringLiteral("14 cm")}, 3, Panel1);
+    rdgLabelSize->setFixedWidth(212);
+    rdgLabelSize->SetItemIndex(1);
+    row->addWidget(rdgLabelSize);
+    row->addStretch(1);
+
+    Panel13 = new QWidget(Panel1);
+    Panel13->setFixedWidth(143);
+    auto* linkRow = new QHBoxLayout(Panel13);
+    linkRow->setContentsMargins(0, 0, 0, 0);
+    LinkLabel1 = new QLabel(ForumLink, Panel13);
+    LinkLabel1->setFont(Tahoma(10));
+    LinkLabel1->setTextFormat(Qt::RichText);
+    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    LinkLabel1->setOpenExternalLinks(false);
+    linkRow->addWidget(LinkLabel1, 0, Qt::AlignVCenter | Qt::AlignLeft);
+    row->addWidget(Panel13);
+}
+
+QWidget* TFrmMain::CreateBackgroundTab()
+{
+    TabSheet1 = new QWidget;
+    auto* column = new QVBoxLayout(TabSheet1);
+    column->setContentsMargins(6, 10, 6, 6);
+    column->setSpacing(10);
+
+    rdgBgSelection = new TRadioGroup(QStringLiteral("Gebruik een..."),
+                                     {QStringLiteral("...achtergrond foto"), QStringLiteral("...achtergrond kleur")}, 2,
+                                     TabSheet1);
+    rdgBgSelection->setFixedHeight(49);
+    rdgBgSelection->SetItemIndex(0);
+    column->addWidget(rdgBgSelection);
+
+    gbBgImage = new QGroupBox(QStringLiteral("Achtergrond foto"), TabSheet1);
+    gbBgImage->setFixedHeight(153);
+    auto* image = new QVBoxLayout(gbBgImage);
+    image->setSpacing(6);
+    rdgEffect = new TRadioGroup(QStringLiteral("Effect"),
+                                {QStringLiteral("Geen"), QStringLiteral("Sepia"), QStringLiteral("Grijstinten")}, 3,
+                                gbBgImage);
+    rdgEffect->SetItemIndex(0);
+    image->addWidget(rdgEffect);
+    auto* photoRow = new QHBoxLayout;
+    edtBgImage = PathEdit(gbBgImage);
+    btnBgImage = BrowseButton(gbBgImage);
+    photoRow->addWidget(edtBgImage, 1);
+    photoRow->addWidget(btnBgImage);
+    image->addLayout(photoRow);
+    auto* transRow = new QHBoxLayout;
+    Label2 = new QLabel(QStringLiteral("Transparantie"), gbBgImage);
+    spEdit = new TSpinEdit(0, 90, 10, 0, gbBgImage);
+    spEdit->setFixedWidth(44);
+    Label12 = new QLabel(QStringLiteral("%"), gbBgImage);
+    transRow->addWidget(Label2);
+    transRow->addWidget(spEdit);
+    transRow->addWidget(Label12);
+    transRow->addStretch(1);
+    image->addLayout(transRow);
+    column->addWidget(gbBgImage);
+
+    gbBgColor = new QGroupBox(QStringLiteral("Achtergrond kleur"), TabSheet1);
+    gbBgColor->setFixedHeight(58);
+    auto* colorRow = new QHBoxLayout(gbBgColor);
+    colbBackground = new TColorSelector(gbBgColor);
+    colbBackground->setFixedSize(89, 25);
+    colorRow->addWidget(colbBackground);
+    colorRow->addStretch(1);
+    column->addWidget(gbBgColor);
+
+    GroupBox3 = new QGroupBox(QStringLiteral("Foto midden"), TabSheet1);
+    GroupBox3->setFixedHeight(180);
+    auto* middle = new QVBoxLayout(GroupBox3);
+    middle->setSpacing(6);
+    chkMiddleImg = new QCheckBox(QStringLiteral("Gebruik foto in midden label"), GroupBox3);
+    middle->addWidget(chkMiddleImg);
+    auto* pictureRow = new QHBoxLayout;
+    edtMiddleImg = PathEdit(GroupBox3);
+    btnMiddleImg = BrowseButton(GroupBox3);
+    pictureRow->addWidget(edtMiddleImg, 1);
+    pictureRow->addWidget(btnMiddleImg);
+    middle->addLayout(pictureRow);
+    auto* widthRow = new QHBoxLayout;
+    Label10 = new QLabel(QStringLiteral("Breedte:"), GroupBox3);
+    spePngWidth = new TSpinEdit(10, 90, 2, 10, GroupBox3);
+    spePngWidth->setFixedWidth(44);
+    Label11 = new QLabel(QStringLiteral("% van de breedte van het label"), GroupBox3);
+    widthRow->addWidget(Label10);
+    widthRow->addWidget(spePngWidth);
+    widthRow->addWidget(Label11);
+    widthRow->addStretch(1);
+    middle->addLayout(widthRow);
+
+    auto* moveRow = new QHBoxLayout;
+    const auto addMove = [&](QLabel*& aLabel, const QString& aCaption, TRepeatButton*& aButton, int aTag, int aIcon) {
+        aLabel = new QLabel(aCaption, GroupBox3);
+        aButton = new TRepeatButton(GroupBox3);
+        aButton->setIcon(MerovikIcon(aIcon));
+        SetTag(aButton, aTag);
+        moveRow->addWidget(aLabel);
+        moveRow->addWidget(aButton);
+        moveRow->addSpacing(6);
+    };
+    addMove(Label1, QStringLiteral("Naar links"), AdvRepeatButton1, 1, 11);
+    addMove(Label7, QStringLiteral("Naar rechts"), AdvRepeatButton3, 2, 12);
+    addMove(Label8, QStringLiteral("Naar onder"), AdvRepeatButton2, 3, 9);
+    addMove(Label9, QStringLiteral("Naar boven"), AdvRepeatButton4, 4, 10);
+    moveRow->addStretch(1);
+    middle->addLayout(moveRow);
+    column->addWidget(GroupBox3);
+    column->addStretch(1);
+    return TabSheet1;
+}
+
+QWidget* TFrmMain::CreateTextTab()
+{
+    TabSheet2 = new QWidget;
+    auto* column = new QVBoxLayout(TabSheet2);
+    column->setContentsMargins(6, 10, 6, 6);
+    column->setSpacing(10);
+
+    const auto addRow = [&](QGroupBox*& aBox, const QString& aCaption, QLineEdit*& aEdit, QToolButton** aFontButton,
+                            int aTag) {
+        aBox = new QGroupBox(aCaption, TabSheet2);
+        aBox->setFixedHeight(70);
+        auto* row = new QHBoxLayout(aBox);
+        aEdit = new QLineEdit(aBox);
+        aEdit->setFont(Tahoma(10));
+        SetTag(aEdit, aTag);
+        row->addWidget(aEdit, 1);
+        if (aFontButton) {
+            auto* button = new QToolButton(aBox);
+            button->setText(QStringLiteral("A"));
+            button->setFont(Tahoma(10));
+            button->setAutoRaise(true);
+            button->setFixedSize(27, 27);
+            button->setToolTip(QStringLiteral("Kies font"));
+            SetTag(button, aTag);
+            row->addWidget(button);
+            *aFontButton = button;
+        } else {
+            // No font button here: keep the edit as wide as the others.
+            row->addSpacing(27 + row->spacing());
+        }
+        column->addWidget(aBox);
+    };
+    addRow(GroupBox4, QStringLiteral("Naam kaas"), edtName, &spbFontName, 1);
+    addRow(GroupBox5, QStringLiteral("Type kaas"), edtType, &SpeedButton1, 2);
+    addRow(GroupBox6, QStringLiteral("Productie 1"), edtSub1, &SpeedButton4, 3);
+    addRow(GroupBox7, QStringLiteral("Productie 2"), edtSub2, nullptr, 4);
+    addRow(GroupBox8, QStringLiteral("Datum productie"), edtDate, &SpeedButton3, 5);
+    edtName->setText(QStringLiteral("Velmar's Kaaskelder"));
+    edtType->setText(QStringLiteral("* * Proosdij Kaas * *"));
+    edtSub1->setText(QStringLiteral("Huisgemaakt in Brekvelde"));
+    edtSub2->setText(QStringLiteral("door P. Orvelink"));
+    edtDate->setText(QStringLiteral("15 sept. 2013"));
+    column->addStretch(1);
+    return TabSheet2;
+}
+
+QWidget* TFrmMain::CreateRingTab()
+{
+    TabSheet3 = new QWidget;
+    auto* column = new QVBoxLayout(TabSheet3);
+    column->setContentsMargins(10, 10, 10, 6);
+    column->setSpacing(2);
+
+    const auto addRing = [&](QGroupBox*& aBox, const QString& aCaption, QCheckBox*& aCheck, TColorSelector*& aColor,
+                             int aTag) {
+        aBox = new QGroupBox(aCaption, TabSheet3);
+        aBox->setFixedHeight(55);
+        auto* row = new QHBoxLayout(aBox);
+        aCheck = new QCheckBox(QStringLiteral("Gebruiken"), aBox);
+        aCheck->setFixedWidth(86);
+        aCheck->setChecked(true);
+        SetTag(aCheck, aTag);
+        aColor = new TColorSelector(aBox);
+        aColor->setFixedSize(65, 21);
+        SetTag(aColor, aTag);
+        row->addWidget(aCheck);
+        row->addWidget(aColor);
+        row->addStretch(1);
+        column->addWidget(aBox);
+    };
+    addRing(grbRing1, QStringLiteral("Buitenring 1"), chkbRing1, colbRing1, 1);
+    addRing(grbRing2, QStringLiteral("Buitenring 2"), chkbRing2, colbRing2, 2);
+    addRing(grbRing3, QStringLiteral("Binnenring 1"), chkbRing3, colbRing3, 3);
+    addRing(grbRing4, QStringLiteral("Binnenring 2"), chkbRing4, colbRing4, 4);
+    column->addStretch(1);
+    return TabSheet3;
+}
+
+void TFrmMain::Connect()
+{
+    connect(btnNew, &QToolButton::clicked, this, &TFrmMain::btnNewClick);
+    connect(btnLoad, &QToolButton::clicked, this, &TFrmMain::btnLoadClick);
+    connect(btnSaveLbl, &QToolButton::clicked, this, &TFrmMain::btnSaveLblClick);
+    connect(btnDel, &QToolButton::clicked, this, &TFrmMain::btnDelClick);
+    connect(BtnSave, &QToolButton::clicked, this, &TFrmMain::btnSaveClick);
+    connect(rdgLabelSize, &TRadioGroup::Click, this, &TFrmMain::rdgLabelSizeClick);
+    connect(LinkLabel1, &QLabel::linkActivated, this, &TFrmMain::LinkLabel1LinkClick);
+
+    connect(rdgBgSelection, &TRadioGroup::Click, this, &TFrmMain::rdgBgSelectionClick);
+    connect(rdgEffect, &TRadioGroup::Click, this, &TFrmMain::rdgEffectClick);
+    connect(spEdit, &QSpinBox::valueChanged, this, &TFrmMain::spEditChange);
+    connect(btnBgImage, &QToolButton::clicked, this, &TFrmMain::btnBgImageClick);
+    connect(colbBackground, &TColorSelector::SelectColor, this, &TFrmMain::colbBackgroundSelectColor);
+    // Checked state set by the program counts as a click too, as the loading relies on.
+    connect(chkMiddleImg, &QCheckBox::toggled, this, &TFrmMain::chkMiddleImgClick);
+    connect(btnMiddleImg, &QToolButton::clicked, this, &TFrmMain::btnMiddleImgClick);
+    connect(spePngWidth, &QSpinBox::valueChanged, this, &TFrmMain::spePngWidthChange);
+    for (TRepeatButton* button : {AdvRepeatButton1, AdvRepeatButton3, AdvRepeatButton2, AdvRepeatButton4})
+        connect(button, &TRepeatButton::clicked, this, [this, button] { btnPngXClick(button); });
+
+    // textChanged, not textEdited: filling the edits from a file must reach the elements too.
+    for (QLineEdit* edit : {edtName, edtType, edtSub1, edtSub2, edtDate})
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { edtNameChange(edit); });
+    for (QToolButton* button : {spbFontName, SpeedButton1, SpeedButton4, SpeedButton3})
+        connect(button, &QToolButton::clicked, this, [this, button] { spbFontNameClick(button); });
+    connect(Timer, &QTimer::timeout, this, &TFrmMain::TimerTimer);
+
+    for (QCheckBox* check : {chkbRing1, chkbRing2, chkbRing3, chkbRing4})
+        connect(check, &QCheckBox::toggled, this, [this, check] { chkbRing1Click(check); });
+    for (TColorSelector* color : {colbRing1, colbRing2, colbRing3, colbRing4})
+        connect(color, &TColorSelector::SelectColor, this, [this, color] { colbRing1SelectColor(color); });
+}
+
+int TFrmMain::Tag(const QObject* aControl)
+{
+    return aControl ? aControl->property(TagProperty).toInt() : 0;
+}
+
+void TFrmMain::CenterOnScreen()
+{
+    const QScreen* current = screen();
+    if (!current)
+        return;
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(current->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
+{
+    const QString file = aName.isEmpty() ? FPaths.SettingsFile : aName;
+    if (aDoSave) {
+        // The settings may live in a per-user folder that does not exist yet.
+        if (aName.isEmpty())
+            QDir().mkpath(QFileInfo(file).absolutePath());
+        const QString error = FDocument.SaveToFile(file);
+        if (!error.isEmpty())
+            ShowErrors({error});
+        return;
+    }
+
+    FLoading = true;
+    const TLoadReport report = FDocument.LoadFromFile(file);
+    IniToUI();
+    FLoading = false;
+    // A colour that could not be read has taken its default; the rest of the
+    // file is in, so the label is drawn before the message is shown.
+    DrawLabel();
+
+    QStringList errors;
+    if (!report.ReadError.isEmpty())
+        errors << report.ReadError;
+    errors << report.Errors;
+    ShowErrors(errors);
+}
+
+void TFrmMain::ShowErrors(const QStringList& aMessages)
+{
+    if (!aMessages.isEmpty())
+        FDialogs.ShowError(this, aMessages.join(QLatin1Char('\n')));
+}
+
+void TFrmMain::DrawLabel()
+{
+    if (FLoading)
+        return;
+    FRenderer.DrawLabel(FDocument);
+    Image1->RasterChanged();
+    ++FDrawCount;
+}
+
+void TFrmMain::FormDestroy()
+{
+    if (FSettingsWritten)
+        return;
+    FSettingsWritten = true;
+    Timer->stop();
+    HandleIniFile(QString(), true);
+}
+
+void TFrmMain::closeEvent(QCloseEvent* aEvent)
+{
+    // A failed write has been reported; the window closes all the same.
+    FormDestroy();
+    aEvent->accept();
+}
+
+void TFrmMain::rdgLabelSizeClick()
+{
+    const int item = rdgLabelSize->ItemIndex();
+    if (item < 0)
+        return;
+    FRenderer.SetLabelSize(item);
+    DrawLabel();
+}
+
+void TFrmMain::LinkLabel1LinkClick(const QString& aLink)
+{
+    FDialogs.OpenLink(LinkTarget(aLink));
+}
+
+QUrl LinkTarget(const QString& aLink)
+{
+    const QUrl url(aLink);
+    if (url.scheme().isEmpty())
+        return QUrl(QStringLiteral("https://") + aLink);
+    return url;
+}

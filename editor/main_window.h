@@ -1,0 +1,201 @@
+#pragma once
+
+#include "editor/program_paths.h"
+#include "label/label_document.h"
+#include "render/label_renderer.h"
+
+#include <QMainWindow>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class TColorSelector;
+class TDialogs;
+class TImageView;
+class TRadioGroup;
+class TRepeatButton;
+class TSpinEdit;
+
+// The one window of the editor: a toolbar, three tabs of editing controls
+// and the label picture. It owns the label document and its renderer.
+//
+// Construction, layout, settings and the render pass wrapper are in
+// main_window.cpp; the editing handlers in main_window_edit.cpp; the label
+// library commands and the export in main_window_library.cpp.
+class TFrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Reads the settings file of aPaths and draws the label.
+    TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aParent = nullptr);
+    // Writes the settings file if closing has not done so.
+    ~TFrmMain() override;
+
+    const TLabelDocument& Document() const { return FDocument; }
+    TLabelDocument& Document() { return FDocument; }
+    const TLabelRenderer& Renderer() const { return FRenderer; }
+    const TProgramPaths& Paths() const { return FPaths; }
+    bool Loading() const { return FLoading; }
+    // Render passes run so far.
+    int DrawCount() const { return FDrawCount; }
+
+    // Reads (aDoSave false) or writes all elements from or to aName, or the
+    // settings file when aName is empty. Reading refreshes the controls and
+    // draws once; errors are shown in the error box.
+    void HandleIniFile(const QString& aName, bool aDoSave);
+    // Fills the controls from the elements.
+    void IniToUI();
+    // The render pass; does nothing while loading.
+    void DrawLabel();
+    // Writes the settings file, once per window.
+    void FormDestroy();
+
+    void CenterOnScreen();
+
+    // Toolbar.
+    QWidget* Panel1 = nullptr;
+    QToolButton* btnNew = nullptr;
+    QToolButton* btnLoad = nullptr;
+    QToolButton* btnSaveLbl = nullptr;
+    QToolButton* btnDel = nullptr;
+    QToolButton* BtnSave = nullptr;
+    TRadioGroup* rdgLabelSize = nullptr;
+    QWidget* Panel13 = nullptr;
+    QLabel* LinkLabel1 = nullptr;
+
+    QTabWidget* pcLayout = nullptr;
+    TImageView* Image1 = nullptr;
+
+    // Tab "Achtergrond".
+    QWidget* TabSheet1 = nullptr;
+    TRadioGroup* rdgBgSelection = nullptr;
+    QGroupBox* gbBgImage = nullptr;
+    TRadioGroup* rdgEffect = nullptr;
+    QLineEdit* edtBgImage = nullptr;
+    QToolButton* btnBgImage = nullptr;
+    QLabel* Label2 = nullptr;
+    TSpinEdit* spEdit = nullptr;
+    QLabel* Label12 = nullptr;
+    QGroupBox* gbBgColor = nullptr;
+    TColorSelector* colbBackground = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QCheckBox* chkMiddleImg = nullptr;
+    QLineEdit* edtMiddleImg = nullptr;
+    QToolButton* btnMiddleImg = nullptr;
+    QLabel* Label10 = nullptr;
+    TSpinEdit* spePngWidth = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label1 = nullptr;
+    TRepeatButton* AdvRepeatButton1 = nullptr;
+    QLabel* Label7 = nullptr;
+    TRepeatButton* AdvRepeatButton3 = nullptr;
+    QLabel* Label8 = nullptr;
+    TRepeatButton* AdvRepeatButton2 = nullptr;
+    QLabel* Label9 = nullptr;
+    TRepeatButton* AdvRepeatButton4 = nullptr;
+
+    // Tab "Tekst".
+    QWidget* TabSheet2 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QLineEdit* edtName = nullptr;
+    QLineEdit* edtType = nullptr;
+    QLineEdit* edtSub1 = nullptr;
+    QLineEdit* edtSub2 = nullptr;
+    QLineEdit* edtDate = nullptr;
+    QToolButton* spbFontName = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton4 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+
+    // Tab "Ringen".
+    QWidget* TabSheet3 = nullptr;
+    QGroupBox* grbRing1 = nullptr;
+    QGroupBox* grbRing2 = nullptr;
+    QGroupBox* grbRing3 = nullptr;
+    QGroupBox* grbRing4 = nullptr;
+    QCheckBox* chkbRing1 = nullptr;
+    QCheckBox* chkbRing2 = nullptr;
+    QCheckBox* chkbRing3 = nullptr;
+    QCheckBox* chkbRing4 = nullptr;
+    TColorSelector* colbRing1 = nullptr;
+    TColorSelector* colbRing2 = nullptr;
+    TColorSelector* colbRing3 = nullptr;
+    TColorSelector* colbRing4 = nullptr;
+
+    // Restarted by every keystroke in the text edits; its expiry redraws.
+    QTimer* Timer = nullptr;
+
+    // The shared handlers tell their element by this tag of the control.
+    static int Tag(const QObject* aControl);
+
+protected:
+    void closeEvent(QCloseEvent* aEvent) override;
+
+private:
+    // Construction (main_window.cpp).
+    void CreateToolbar();
+    QWidget* CreateBackgroundTab();
+    QWidget* CreateTextTab();
+    QWidget* CreateRingTab();
+    void Connect();
+    void ShowErrors(const QStringList& aMessages);
+
+    // Label size and link (main_window.cpp).
+    void rdgLabelSizeClick();
+    void LinkLabel1LinkClick(const QString& aLink);
+
+    // Editing handlers (main_window_edit.cpp).
+    void edtNameChange(QObject* aSender);
+    void TimerTimer();
+    void spbFontNameClick(QObject* aSender);
+    void chkbRing1Click(QObject* aSender);
+    void colbRing1SelectColor(QObject* aSender);
+    void colbBackgroundSelectColor();
+    void rdgBgSelectionClick();
+    void rdgEffectClick();
+    void spEditChange();
+    void btnBgImageClick();
+    void chkMiddleImgClick();
+    void btnMiddleImgClick();
+    void spePngWidthChange();
+    void btnPngXClick(QObject* aSender);
+    void ChangeFont(TLabelText& aText);
+    QString BrowsePicture(const QLineEdit* aPathEdit);
+
+    // Label library and export (main_window_library.cpp).
+    void btnNewClick();
+    void btnLoadClick();
+    void btnSaveLblClick();
+    void btnDelClick();
+    void btnSaveClick();
+    QString LabelsFolder() const;
+
+    TDialogs& FDialogs;
+    const TProgramPaths FPaths;
+    TLabelDocument FDocument;
+    TLabelRenderer FRenderer;
+    bool FLoading = false;
+    bool FSettingsWritten = false;
+    int FDrawCount = 0;
+    // The picture dialog's file name after its last use.
+    QString FPictureDlgFile;
+};
+
+// A web link of the label's link markup as an address to open: a bare host
+// name gets "https://".
+QUrl LinkTarget(const QString& aLink);
+
+// The names the save dialogs suggest: the cheese type with "/" made "-", so
+// it stays one file name, then the size suffix ("_6", "_10", "_14") and
+// ".lbl", or ".jpg" for the picture.
+QString SuggestedLabelName(const QString& aCheeseType, int aSizeIndex);
+QString SuggestedPictureName(const QString& aCheeseType);

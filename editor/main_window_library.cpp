@@ -1,0 +1,105 @@
+// The toolbar commands: a new label, the label library (load, save, delete)
+// and the JPEG export.
+#include "editor/main_window.h"
+
+#include "editor/dialogs.h"
+#include "editor/radio_group.h"
+#include "render/raster_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// A "/" would make the suggested name a path into a folder.
+QString OneFileName(QString aText)
+{
+    return aText.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+}  // namespace
+
+QString SuggestedLabelName(const QString& aCheeseType, int aSizeIndex)
+{
+    static const char* const Suffixes[] = {"_6", "_10", "_14"};
+    const QString suffix = aSizeIndex >= 0 && aSizeIndex < 3 ? QLatin1String(Suffixes[aSizeIndex]) : QString();
+    return OneFileName(aCheeseType) + suffix + QStringLiteral(".lbl");
+}
+
+QString SuggestedPictureName(const QString& aCheeseType)
+{
+    return OneFileName(aCheeseType) + QStringLiteral(".jpg");
+}
+
+QString TFrmMain::LabelsFolder() const
+{
+    // Made anew before every dialog; if it cannot be made the dialog opens
+    // wherever it chooses.
+    QDir().mkpath(FPaths.LabelsFolder);
+    return FPaths.LabelsFolder;
+}
+
+void TFrmMain::btnNewClick()
+{
+    FLoading = true;
+    TLabelDocument& doc = FDocument;
+    doc.FLabelName.Text = QStringLiteral("Naam kaasmerk");
+    doc.FLabelType.Text = QStringLiteral("Type van de kaas");
+    doc.FLabelSub1.Text = QStringLiteral("plaats productie");
+    doc.FLabelSub2.Text = QStringLiteral("naam producent");
+    doc.FLabelDate.Text = QStringLiteral("datum");
+    doc.FLabelBg.FileName.clear();
+    doc.FLabelBg.UseColor = true;
+    doc.FLabelBg.Color = 0x00FFFFFF;
+    for (TLabelItem* ring : {&doc.FLabelRing1, &doc.FLabelRing2, &doc.FLabelRing3, &doc.FLabelRing4})
+        ring->Use = false;
+    // The controls show the new label too; under FLoading their handlers
+    // only copy the values back and draw nothing.
+    IniToUI();
+    FLoading = false;
+    DrawLabel();
+}
+
+void TFrmMain::btnLoadClick()
+{
+    const QString file = FDialogs.OpenLabel(this, LabelsFolder());
+    if (file.isEmpty())
+        return;
+    HandleIniFile(file, false);
+}
+
+void TFrmMain::btnSaveLblClick()
+{
+    const QString name = SuggestedLabelName(FDocument.FLabelType.Text, rdgLabelSize->ItemIndex());
+    const QString file = FDialogs.SaveLabel(this, LabelsFolder(), name);
+    if (file.isEmpty())
+        return;
+    HandleIniFile(file, true);
+}
+
+void TFrmMain::btnDelClick()
+{
+    const QString file = FDialogs.OpenLabel(this, LabelsFolder());
+    if (file.isEmpty())
+        return;
+    const QString question = QStringLiteral("Wilt u \"%1\" verwijderen?").arg(QFileInfo(file).fileName());
+    if (!FDialogs.Confirm(this, question))
+        return;
+    // The label on screen stays as it is, also when it came from this file.
+    QFile label(file);
+    if (!label.remove())
+        ShowErrors({QStringLiteral("Unable to delete %1: %2").arg(QDir::toNativeSeparators(file), label.errorString())});
+}
+
+void TFrmMain::btnSaveClick()
+{
+    const QString name = SuggestedPictureName(FDocument.FLabelType.Text);
+    const QString file = FDialogs.SavePicture(this, LabelsFolder(), name);
+    if (file.isEmpty())
+        return;
+    // The full raster as last drawn, not the scaled picture on screen.
+    const QString error = WriteJpeg(FRenderer.ExportImage(), file, 98);
+    if (!error.isEmpty())
+        ShowErrors({error});
+}
