@@ -308,15 +308,21 @@ void TIniFile::WriteBool(const QString& aSection, const QString& aKey, bool aVal
     SetValue(aSection, aKey, aValue ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+TIniFile::TLine& TIniFile::LastLine()
+{
+    TSection& section = FSections.back();
+    return section.Trailer.empty() ? section.Lines.back() : section.Trailer.back();
+}
+
 int TIniFile::AddSection(const QString& aSection)
 {
     if (!FSections.empty()) {
-        TLine& last = FSections.back().Lines.back();
+        TLine& last = LastLine();
         if (last.Ending.isEmpty())
             last.Ending = FNewline;
         // A blank line between sections; it stays below keys added later.
         if (!QStringView(last.Text).trimmed().isEmpty())
-            FSections.back().Lines.push_back(TLine{QString(), FNewline});
+            FSections.back().Trailer.push_back(TLine{QString(), FNewline});
     }
     FSections.emplace_back();
     FSections.back().Lines.push_back(TLine{QLatin1Char('[') + aSection.trimmed() + QLatin1Char(']'), FNewline});
@@ -343,18 +349,23 @@ void TIniFile::SetValue(const QString& aSection, const QString& aKey, const QStr
     int section = FSectionIndex.value(foldedSection, -1);
     if (section < 0)
         section = AddSection(aSection);
-    auto& lines = FSections[section].Lines;
-    // After the section's last non-blank line; only blank lines move, and those
-    // hold no key, so the positions in the index stay right.
-    std::size_t position = lines.size();
-    while (position > 1 && QStringView(lines[position - 1].Text).trimmed().isEmpty())
-        --position;
-    if (lines[position - 1].Ending.isEmpty())
-        lines[position - 1].Ending = FNewline;
+    TSection& target = FSections[section];
+    // New keys go after the section's last non-blank line. The blank lines
+    // below it hold no key, so moving them leaves the index right.
+    if (!target.TrailerSplit) {
+        auto firstBlank = target.Lines.end();
+        while (firstBlank - 1 != target.Lines.begin() && QStringView((firstBlank - 1)->Text).trimmed().isEmpty())
+            --firstBlank;
+        target.Trailer.insert(target.Trailer.begin(), std::make_move_iterator(firstBlank),
+                              std::make_move_iterator(target.Lines.end()));
+        target.Lines.erase(firstBlank, target.Lines.end());
+        target.TrailerSplit = true;
+    }
+    if (target.Lines.back().Ending.isEmpty())
+        target.Lines.back().Ending = FNewline;
     const QString key = aKey.trimmed();
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(position),
-                 TLine{key + QLatin1Char('=') + aText, FNewline, key.size() + 1});
-    FKeyIndex.insert(indexKey, TPosition{section, static_cast<int>(position)});
+    target.Lines.push_back(TLine{key + QLatin1Char('=') + aText, FNewline, key.size() + 1});
+    FKeyIndex.insert(indexKey, TPosition{section, static_cast<int>(target.Lines.size()) - 1});
     FChanged = true;
 }
 
@@ -362,9 +373,11 @@ QByteArray TIniFile::Contents() const
 {
     QString text;
     for (const TSection& section : FSections) {
-        for (const TLine& line : section.Lines) {
-            text += line.Text;
-            text += line.Ending;
+        for (const auto* lines : {&section.Lines, &section.Trailer}) {
+            for (const TLine& line : *lines) {
+                text += line.Text;
+                text += line.Ending;
+            }
         }
     }
     // A file from a Windows-1252 system stays in its encoding as long as every

@@ -57,6 +57,10 @@ private:
     struct TSection
     {
         std::vector<TLine> Lines;
+        // The blank lines at the end of the section, split off at the first
+        // added key so that new keys go before them without moving them.
+        std::vector<TLine> Trailer;
+        bool TrailerSplit = false;
     };
 
     struct TPosition
@@ -69,6 +73,7 @@ private:
 
     void Parse(const QString& aText);
     int AddSection(const QString& aSection);
+    TLine& LastLine();
     const TLine* FindKey(const QString& aSection, const QString& aKey) const;
     void SetValue(const QString& aSection, const QString& aKey, const QString& aText);
 

@@ -314,6 +314,9 @@ void TstIniFile::writeAddsKeyAndSection_data()
     QTest::newRow("key at end of its section, before the blank line")
         << QByteArray("[Name]\nText=Gouda\n\n[Ring1]\nUse=1\n")
         << QByteArray("[Name]\nText=Gouda\nFontSize=40\n\n[Ring1]\nUse=1\nColor=clRed\n\n[Back]\nTrans=10\n");
+    QTest::newRow("several blank lines stay below the added keys")
+        << QByteArray("[Name]\nText=Gouda\n \n\t\n\n[Ring1]\nUse=1\n\n\n")
+        << QByteArray("[Name]\nText=Gouda\nFontSize=40\n \n\t\n\n[Ring1]\nUse=1\nColor=clRed\n\n\n[Back]\nTrans=10\n");
     QTest::newRow("crlf file gets crlf lines")
         << QByteArray("[Name]\r\nText=Gouda\r\n[Ring1]\r\nUse=1\r\n")
         << QByteArray("[Name]\r\nText=Gouda\r\nFontSize=40\r\n[Ring1]\r\nUse=1\r\nColor=clRed\r\n\r\n"
