@@ -1,6 +1,5 @@
 #include "label/colors.h"
 
-#include <QSet>
 #include <QTest>
 
 class TstColors : public QObject
@@ -10,7 +9,6 @@ class TstColors : public QObject
 private slots:
     void identifierTable_data();
     void identifierTable();
-    void tableHasNoDuplicates();
     void colorToStringWithoutIdentifier_data();
     void colorToStringWithoutIdentifier();
     void stringToColor_data();
@@ -63,25 +61,6 @@ void TstColors::identifierTable()
     }
     // The hexadecimal form reads as the same colour.
     QCOMPARE(StringToColor(QStringLiteral("$%1").arg(value, 8, 16, QLatin1Char('0'))).Value, value);
-}
-
-void TstColors::tableHasNoDuplicates()
-{
-    // Every value that has an identifier gives a different one, and it reads back.
-    QSet<QString> names;
-    for (uint index = 0; index <= 0x1E; ++index) {
-        const uint32_t value = 0xFF000000u + index;
-        const QString name = ColorToString(value);
-        if (index == 25) {
-            QCOMPARE(name, QStringLiteral("$FF000019"));
-            continue;
-        }
-        QVERIFY2(name.startsWith(QLatin1String("cl")), qPrintable(name));
-        QVERIFY2(!names.contains(name), qPrintable(name));
-        names.insert(name);
-        QCOMPARE(StringToColor(name).Value, value);
-    }
-    QCOMPARE(names.size(), 30);
 }
 
 void TstColors::colorToStringWithoutIdentifier_data()
