@@ -6,7 +6,7 @@
 #include "kit/color_selector.h"
 #include "kit/repeat_button.h"
 #include "kit/spin_edit.h"
-#include "scripted_dialogs.h"
+#include "editor_fixture.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -20,59 +20,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
-#include <memory>
 
 namespace {
 
 constexpr uint32_t Red = 0x000000FF;
 constexpr uint32_t Yellow = 0x0000FFFF;
-
-// A window on a temporary program folder.
-struct TFixture
-{
-    QTemporaryDir Dir;
-    TScriptedDialogs Dialogs;
-    std::unique_ptr<TFrmMain> Window;
-
-    TProgramPaths Paths() const { return TProgramPaths::InFolder(Dir.path()); }
-
-    TFrmMain& Open()
-    {
-        Window = std::make_unique<TFrmMain>(Dialogs, Paths());
-        Window->show();
-        if (!QTest::qWaitForWindowExposed(Window.get()))
-            qWarning("window not exposed");
-        return *Window;
-    }
-
-    void WriteSettings(const QByteArray& aIni) const
-    {
-        QFile file(Paths().SettingsFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(aIni) != aIni.size())
-            qFatal("cannot write the settings fixture");
-    }
-
-    // A small picture for the middle of the label.
-    QString Picture() const
-    {
-        const QString path = Dir.filePath(QStringLiteral("middle.png"));
-        if (!QFile::exists(path)) {
-            QImage picture(40, 40, QImage::Format_RGB32);
-            picture.fill(Qt::blue);
-            picture.save(path);
-        }
-        return path;
-    }
-};
-
-void Click(QAbstractButton* aButton)
-{
-    // Check boxes and radio buttons take clicks on their box and caption
-    // only, which need not reach the middle of a stretched widget.
-    const bool indicator = qobject_cast<QCheckBox*>(aButton) || qobject_cast<QRadioButton*>(aButton);
-    const QPoint at = indicator ? QPoint(8, aButton->height() / 2) : aButton->rect().center();
-    QTest::mouseClick(aButton, Qt::LeftButton, Qt::NoModifier, at);
-}
 
 bool IsRed(QRgb aPixel)
 {
@@ -92,35 +44,6 @@ std::pair<int, int> RedInLowerHalves(const QImage& aRaster)
         }
     }
     return {left, right};
-}
-
-QStringList Differences(const TLabelDocument& aA, const TLabelDocument& aB)
-{
-    QStringList diffs;
-    const auto text = [&](const TLabelText& a, const TLabelText& b) {
-        if (a.Text != b.Text || a.FontName != b.FontName || a.FontSize != b.FontSize || a.FontColor != b.FontColor)
-            diffs << a.Id;
-    };
-    text(aA.FLabelName, aB.FLabelName);
-    text(aA.FLabelType, aB.FLabelType);
-    text(aA.FLabelSub1, aB.FLabelSub1);
-    text(aA.FLabelSub2, aB.FLabelSub2);
-    text(aA.FLabelDate, aB.FLabelDate);
-    const TLabelImage& a = aA.FLabelBg;
-    const TLabelImage& b = aB.FLabelBg;
-    if (a.FileName != b.FileName || a.Color != b.Color || a.UseColor != b.UseColor || a.Effect != b.Effect
-        || a.Trans != b.Trans || a.PngFile != b.PngFile || a.UsePng != b.UsePng || a.BgPosX != b.BgPosX
-        || a.BgPosY != b.BgPosY || a.PngPosX != b.PngPosX || a.PngPosY != b.PngPosY || a.PngWidth != b.PngWidth)
-        diffs << a.Id;
-    const auto ring = [&](const TLabelItem& a, const TLabelItem& b) {
-        if (a.Use != b.Use || a.Color != b.Color)
-            diffs << a.Id;
-    };
-    ring(aA.FLabelRing1, aB.FLabelRing1);
-    ring(aA.FLabelRing2, aB.FLabelRing2);
-    ring(aA.FLabelRing3, aB.FLabelRing3);
-    ring(aA.FLabelRing4, aB.FLabelRing4);
-    return diffs;
 }
 
 }  // namespace
@@ -315,10 +238,7 @@ void TstMainWindow::loadingStartsNoTimerAndDrawsOnce()
 
     // Loading a label file while the window is open: the same, once.
     const QString label = f.Dir.filePath(QStringLiteral("other.lbl"));
-    QFile file(label);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Name]\nText=Kanter\n[Ring1]\nUse=0\n");
-    file.close();
+    TFixture::WriteFile(label, "[Name]\nText=Kanter\n[Ring1]\nUse=0\n");
     w.HandleIniFile(label, false);
     QCOMPARE(w.DrawCount(), 2);
     QVERIFY(!w.Timer->isActive());
@@ -515,10 +435,7 @@ void TstMainWindow::storedValuesBeyondTheSpinLimits()
     // already show the limited value (and so do not signal a change).
     for (int pass = 0; pass < 2; ++pass) {
         const QString file = f.Dir.filePath(QStringLiteral("hand.lbl"));
-        QFile label(file);
-        QVERIFY(label.open(QIODevice::WriteOnly));
-        label.write("[Back]\n" + back);
-        label.close();
+        TFixture::WriteFile(file, "[Back]\n" + back);
         w.HandleIniFile(file, false);
         QCOMPARE(w.spEdit->value(), trans);
         QCOMPARE(w.spePngWidth->value(), width);
@@ -756,9 +673,7 @@ void TstMainWindow::failedSettingsWriteIsReportedAndWindowCloses()
     // The settings file would have to live inside a regular file: no write
     // can succeed, whoever runs the test.
     const QString blocker = f.Dir.filePath(QStringLiteral("blocker"));
-    QFile file(blocker);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    TFixture::WriteFile(blocker, "");
     TProgramPaths paths = f.Paths();
     paths.SettingsFile = blocker + QStringLiteral("/merovik.ini");
 
