@@ -316,8 +316,11 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
 QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize)
 {
     // The painter filters bilinearly, which leaves a much larger picture
-    // aliased; a smooth reduction to about the drawn size keeps it clean.
-    const QSize reduced(std::max(1, int(std::ceil(aDrawnSize.width()))), std::max(1, int(std::ceil(aDrawnSize.height()))));
+    // aliased; a smooth reduction to twice the drawn size keeps it clean. Not
+    // to the drawn size itself: Qt blits an unscaled image at a rounded pixel
+    // position with hard edges, while a scaled one keeps its fractional place.
+    const QSize reduced(std::max(1, int(std::ceil(2 * aDrawnSize.width()))),
+                        std::max(1, int(std::ceil(2 * aDrawnSize.height()))));
     if (reduced.width() >= aDecoded.width() || reduced.height() >= aDecoded.height())
         return aDecoded;
     const QString key = QStringLiteral("middle %1x%2").arg(reduced.width()).arg(reduced.height());
