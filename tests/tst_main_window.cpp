@@ -63,7 +63,6 @@ private slots:
     void unreadableColourStillLoadsAndDraws();
     void moveButtonsStepAndStop_data();
     void moveButtonsStepAndStop();
-    void heldMoveButtonRepeats();
     void colourBackgroundDisablesPhotoGroup();
     void spinLimits_data();
     void spinLimits();
@@ -316,24 +315,6 @@ void TstMainWindow::moveButtonsStepAndStop()
     QCOMPARE(w.Document().FLabelBg.PngPosY, endY);
     // Every click redraws, also when nothing moved.
     QCOMPARE(w.DrawCount(), before + 4);
-}
-
-void TstMainWindow::heldMoveButtonRepeats()
-{
-    TFixture f;
-    const QString picture = f.Picture();
-    TFrmMain& w = f.Open();
-    w.Document().FLabelBg.PngFile = picture;
-    w.chkMiddleImg->setChecked(true);
-    w.Document().FLabelBg.PngPosX = 0;
-
-    QTest::mousePress(w.AdvRepeatButton3, Qt::LeftButton, Qt::NoModifier, QPoint(13, 13));
-    QTRY_VERIFY(w.Document().FLabelBg.PngPosX >= 30);
-    QTest::mouseRelease(w.AdvRepeatButton3, Qt::LeftButton, Qt::NoModifier, QPoint(13, 13));
-    const int x = w.Document().FLabelBg.PngPosX;
-    QCOMPARE(x % 10, 0);
-    QTest::qWait(300);
-    QCOMPARE(w.Document().FLabelBg.PngPosX, x);
 }
 
 void TstMainWindow::colourBackgroundDisablesPhotoGroup()
