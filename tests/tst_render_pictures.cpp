@@ -95,6 +95,8 @@ private slots:
     void exifOrientation();
     void uprightPhotoBackground();
     void largePhotoDecodedReduced();
+    void veryLargePicturesStillWork_data();
+    void veryLargePicturesStillWork();
 
 private:
     QTemporaryDir FDir;
@@ -394,6 +396,38 @@ void TstRenderPictures::largePhotoDecodedReduced()
         QVERIFY2(Near(renderer.FBmp.pixel(at), expected, 8),
                  qPrintable(Describe(renderer.FBmp.pixel(at)) + QStringLiteral(" expected ") + Describe(expected)));
     }
+}
+
+void TstRenderPictures::veryLargePicturesStillWork_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("50 MP JPEG") << "jpg" << QSize(8660, 5773);
+    // 144 MB decoded: above Qt's default allocation limit of 128 MB.
+    QTest::newRow("36 MP PNG") << "png" << QSize(6000, 6000);
+}
+
+void TstRenderPictures::veryLargePicturesStillWork()
+{
+    QFETCH(QString, format);
+    QFETCH(QSize, size);
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(qRgb(10, 200, 30));
+    const QString path = SavePicture(FDir, QStringLiteral("very-large.") + format, image, 80);
+    QVERIFY(!path.isEmpty());
+    image = QImage();
+    const TPictureCache::TPicture picture = TPictureCache::Decode(path);
+    QCOMPARE(picture.FullSize, size);
+    QVERIFY(std::min(picture.Image.width(), picture.Image.height()) >= TPictureCache::MinDecodedSide);
+    QVERIFY(std::min(picture.Image.width(), picture.Image.height()) < std::min(size.width(), size.height()));
+
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = path;
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(2);
+    renderer.DrawLabel(doc);
+    QVERIFY(Near(renderer.FBmp.pixel(825, 825), qRgb(10, 200, 30), 6));
 }
 
 QTEST_MAIN(TstRenderPictures)
