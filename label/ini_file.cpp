@@ -179,7 +179,12 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
         FReadError = QStringLiteral("Unable to read %1: %2").arg(aFileName, file.errorString());
         return;
     }
-    QByteArray bytes = file.read(MaxFileSize + 1);
+    // QIODevice::read(n) allocates n bytes up front, and a 64 MB buffer for
+    // every settings or label file costs more than the read; the stat size
+    // plus one byte shows a file that grew past the limit since.
+    QByteArray bytes = file.read(std::min(info.size(), MaxFileSize) + 1);
+    if (bytes.size() > info.size() && bytes.size() <= MaxFileSize)
+        bytes += file.read(MaxFileSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
         FReadError = QStringLiteral("Unable to read %1: %2").arg(aFileName, file.errorString());
         return;
