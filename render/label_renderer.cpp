@@ -55,6 +55,7 @@ struct ColorTables
     static constexpr int Shift = 12;
     int32_t Table[4][4][256];  // [input channel][output channel][value]
     int32_t Constant[4];
+    int32_t OpaqueConstant[4];  // with the alpha row at 255 and the rounding folded in
 
     explicit ColorTables(const float aMatrix[5][5])
     {
@@ -62,8 +63,17 @@ struct ColorTables
             for (int out = 0; out < 4; ++out)
                 for (int value = 0; value < 256; ++value)
                     Table[in][out][value] = int32_t(std::lround(double(aMatrix[in][out]) * value * (1 << Shift)));
-        for (int out = 0; out < 4; ++out)
+        for (int out = 0; out < 4; ++out) {
             Constant[out] = int32_t(std::lround(double(aMatrix[4][out]) * 255 * (1 << Shift)));
+            OpaqueConstant[out] = Constant[out] + Table[3][out][255] + (1 << (Shift - 1));
+        }
+    }
+
+    // The same for an opaque pixel, one lookup fewer.
+    int OpaqueChannel(int aOut, int aR, int aG, int aB) const
+    {
+        const int32_t sum = Table[0][aOut][aR] + Table[1][aOut][aG] + Table[2][aOut][aB] + OpaqueConstant[aOut];
+        return std::clamp(sum >> Shift, 0, 255);
     }
 
     int Channel(int aOut, int aR, int aG, int aB, int aA) const
@@ -97,17 +107,27 @@ QImage ApplyColorMatrix(const QImage& aScaled, qint64 aCropX, qint64 aCropY, int
     if (!covered)
         result.fill(Qt::transparent);
     const ColorTables tables(aMatrix);
+    // An opaque photo whose alpha column ignores the colours gets one alpha
+    // for every pixel: the common case, worth its own cheaper loop.
+    const bool constantAlpha = sourceOpaque && aMatrix[0][3] == 0 && aMatrix[1][3] == 0 && aMatrix[2][3] == 0;
+    const int alpha = tables.Channel(3, 0, 0, 0, 255);
     for (qint64 y = top; y < bottom; ++y) {
         const auto* source = reinterpret_cast<const QRgb*>(aScaled.constScanLine(int(aCropY + y))) + aCropX;
         auto* target = reinterpret_cast<QRgb*>(result.scanLine(int(y)));
+        if (constantAlpha) {
+            for (qint64 x = left; x < right; ++x) {
+                const int r = qRed(source[x]), g = qGreen(source[x]), b = qBlue(source[x]);
+                const QRgb color = qRgba(tables.OpaqueChannel(0, r, g, b), tables.OpaqueChannel(1, r, g, b),
+                                         tables.OpaqueChannel(2, r, g, b), alpha);
+                target[x] = opaque ? color : qPremultiply(color);
+            }
+            continue;
+        }
         for (qint64 x = left; x < right; ++x) {
             const QRgb pixel = sourceOpaque ? source[x] : qUnpremultiply(source[x]);
             const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel), a = qAlpha(pixel);
-            const int outR = tables.Channel(0, r, g, b, a);
-            const int outG = tables.Channel(1, r, g, b, a);
-            const int outB = tables.Channel(2, r, g, b, a);
-            target[x] = opaque ? qRgb(outR, outG, outB)
-                               : qPremultiply(qRgba(outR, outG, outB, tables.Channel(3, r, g, b, a)));
+            target[x] = qPremultiply(qRgba(tables.Channel(0, r, g, b, a), tables.Channel(1, r, g, b, a),
+                                           tables.Channel(2, r, g, b, a), tables.Channel(3, r, g, b, a)));
         }
     }
     return result;
