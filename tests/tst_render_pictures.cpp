@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -89,6 +90,8 @@ private slots:
     void middlePictureKeepsItsAlphaAndColours();
     void middlePictureSkipped_data();
     void middlePictureSkipped();
+    void handEditedExtremes_data();
+    void handEditedExtremes();
     void unchangedFilesDecodeNothing();
     void changedFileShowsAtNextPass();
     void exifOrientation_data();
@@ -242,6 +245,38 @@ void TstRenderPictures::middlePictureSkipped()
     renderer.DrawLabel(doc);
     QCOMPARE(renderer.FBmp.pixel(600, 600), White);
     QCOMPARE(renderer.FBmp.pixel(400, 500), White);
+}
+
+void TstRenderPictures::handEditedExtremes_data()
+{
+    QTest::addColumn<int>("pngWidth");
+    QTest::addColumn<QPoint>("offset");
+    QTest::addColumn<bool>("covers");  // the picture covers the whole raster
+    QTest::newRow("5000 percent wide covers everything") << 5000 << QPoint(0, 0) << true;
+    QTest::newRow("moved to the largest offset") << 20 << QPoint(INT_MAX, 0) << false;
+    QTest::newRow("moved to the smallest offset") << 20 << QPoint(0, INT_MIN) << false;
+    QTest::newRow("so huge that far away still covers") << INT_MAX << QPoint(INT_MIN, INT_MAX) << true;
+}
+
+// Values only a hand-edited label file holds draw what they say, quickly and
+// without trouble.
+void TstRenderPictures::handEditedExtremes()
+{
+    QFETCH(int, pngWidth);
+    QFETCH(QPoint, offset);
+    QFETCH(bool, covers);
+    TLabelDocument doc = PlainDocument();
+    doc.FLabelBg.UsePng = true;
+    doc.FLabelBg.PngFile = SavePicture(FDir, QStringLiteral("extreme.png"), Solid(QSize(300, 300), Blue));
+    doc.FLabelBg.PngWidth = pngWidth;
+    doc.FLabelBg.PngPosX = offset.x();
+    doc.FLabelBg.PngPosY = offset.y();
+    TLabelRenderer renderer;
+    renderer.DrawLabel(doc);
+    const QRgb expected = covers ? Blue : White;
+    QCOMPARE(renderer.FBmp.pixel(0, 0), expected);
+    QCOMPARE(renderer.FBmp.pixel(600, 600), expected);
+    QCOMPARE(renderer.FBmp.pixel(1199, 1199), expected);
 }
 
 void TstRenderPictures::unchangedFilesDecodeNothing()
