@@ -4,6 +4,11 @@ BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
 BENCH_DIR   ?= $(BUILD_DIR)
 FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 0
+# The INI and label targets save files on every input; on a memory file
+# system the syncs of atomic saves cost nothing.
+FUZZ_TMPDIR ?= /dev/shm
+FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render
 PORTABLE    ?= $(HOME)/Merovik
 JOBS        ?= $(shell nproc)
 
@@ -43,6 +48,26 @@ check-asan: deps
 bench: configure
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target merovik-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/merovik-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# Builds the libFuzzer targets with clang. With FUZZ_SECONDS above 0 it also
+# runs each of them for that long, one after the other, on a corpus in
+# $(FUZZ_DIR)/corpus seeded from fuzz/corpus; inputs that fail are written to
+# $(FUZZ_DIR) as crash-*, leak-* or timeout-* files:
+#   make fuzz FUZZ_SECONDS=600
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DMEROVIK_FUZZ=ON -DMEROVIK_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@if [ "$(FUZZ_SECONDS)" -gt 0 ]; then \
+	  for target in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_DIR)/corpus/$$target && \
+	    cp -n fuzz/corpus/$$target/* $(FUZZ_DIR)/corpus/$$target/ 2>/dev/null; \
+	    QT_QPA_PLATFORM=offscreen TMPDIR=$(FUZZ_TMPDIR) \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	    $(FUZZ_DIR)/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 \
+	      -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus/$$target || exit 1; \
+	  done; \
+	fi
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
