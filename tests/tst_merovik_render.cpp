@@ -1,4 +1,6 @@
 // merovik-render end to end: sizes, formats, 300 dpi, exit codes, bad input.
+#include "tst_render_support.h"
+
 #include <QImageReader>
 #include <QProcess>
 #include <QtTest>
@@ -39,12 +41,6 @@ QString WriteLabel(const QString& aPath, const QByteArray& aText = LabelText)
         return {};
     file.write(aText);
     return aPath;
-}
-
-bool Near(QRgb aA, QRgb aB, int aTolerance)
-{
-    return std::abs(qRed(aA) - qRed(aB)) <= aTolerance && std::abs(qGreen(aA) - qGreen(aB)) <= aTolerance
-           && std::abs(qBlue(aA) - qBlue(aB)) <= aTolerance;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // transparency, and photos that cannot be used.
 #include "label/label_document.h"
 #include "render/label_renderer.h"
+#include "tst_render_support.h"
 
 #include <QtTest>
 
@@ -9,19 +10,6 @@
 #include <cmath>
 
 namespace {
-
-const QRgb White = qRgb(255, 255, 255);
-
-QString Describe(QRgb aColor)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(qRed(aColor)).arg(qGreen(aColor)).arg(qBlue(aColor));
-}
-
-bool Near(QRgb aA, QRgb aB, int aTolerance)
-{
-    return std::abs(qRed(aA) - qRed(aB)) <= aTolerance && std::abs(qGreen(aA) - qGreen(aB)) <= aTolerance
-           && std::abs(qBlue(aA) - qBlue(aB)) <= aTolerance;
-}
 
 // The colour of grid cell (aX, aY) of a test photo.
 QRgb CellColor(int aX, int aY)

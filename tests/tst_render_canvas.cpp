@@ -10,7 +10,6 @@ class TstRenderCanvas : public QObject
     Q_OBJECT
 
 private slots:
-    void startsAtTenCentimetres();
     void sizeChange_data();
     void sizeChange();
     void exportImage();
@@ -20,16 +19,6 @@ private slots:
 private:
     QTemporaryDir FDir;
 };
-
-void TstRenderCanvas::startsAtTenCentimetres()
-{
-    TLabelRenderer renderer;
-    QCOMPARE(renderer.FBmp.size(), QSize(1200, 1200));
-    QCOMPARE(renderer.FBmp.format(), QImage::Format_RGB32);
-    QCOMPARE(renderer.FFactor, 1.0f);
-    QCOMPARE(renderer.ImgWidth, 1200);
-    QVERIFY(renderer.FGr == nullptr);
-}
 
 void TstRenderCanvas::sizeChange_data()
 {
@@ -48,8 +37,11 @@ void TstRenderCanvas::sizeChange()
     QFETCH(int, width);
     QFETCH(float, factor);
     TLabelRenderer renderer;
-    renderer.SetLabelSize(2);  // from another size, so the change is seen
-    renderer.SetLabelSize(item == 2 ? 0 : 2);
+    // A new renderer starts at 10 cm.
+    QCOMPARE(renderer.FBmp.size(), QSize(1200, 1200));
+    QCOMPARE(renderer.ImgWidth, 1200);
+    QVERIFY(renderer.FGr == nullptr);
+    renderer.SetLabelSize(item == 2 ? 0 : 2);  // from another size, so the change is seen
     renderer.SetLabelSize(item);
     QCOMPARE(renderer.FBmp.size(), QSize(width, width));
     QCOMPARE(renderer.FBmp.format(), QImage::Format_RGB32);

@@ -2,6 +2,7 @@
 // while their files stay unchanged, upright, and at reduced size when large.
 #include "label/label_document.h"
 #include "render/label_renderer.h"
+#include "tst_render_support.h"
 
 #include <QImageReader>
 #include <QtTest>
@@ -11,19 +12,7 @@
 
 namespace {
 
-const QRgb White = qRgb(255, 255, 255);
 const QRgb Blue = qRgb(0, 0, 255);
-
-QString Describe(QRgb aColor)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(qRed(aColor)).arg(qGreen(aColor)).arg(qBlue(aColor));
-}
-
-bool Near(QRgb aA, QRgb aB, int aTolerance)
-{
-    return std::abs(qRed(aA) - qRed(aB)) <= aTolerance && std::abs(qGreen(aA) - qGreen(aB)) <= aTolerance
-           && std::abs(qBlue(aA) - qBlue(aB)) <= aTolerance;
-}
 
 QString SavePicture(const QTemporaryDir& aDir, const QString& aName, const QImage& aImage, int aQuality = -1)
 {
@@ -96,10 +85,8 @@ private slots:
     void changedFileShowsAtNextPass();
     void exifOrientation_data();
     void exifOrientation();
-    void uprightPhotoBackground();
-    void largePhotoDecodedReduced();
-    void veryLargePicturesStillWork_data();
-    void veryLargePicturesStillWork();
+    void largePicturesDecodedReduced_data();
+    void largePicturesDecodedReduced();
 
 private:
     QTemporaryDir FDir;
@@ -380,42 +367,36 @@ void TstRenderPictures::exifOrientation()
     }
 }
 
-// A phone photo stored on its side fills the label upright.
-void TstRenderPictures::uprightPhotoBackground()
+void TstRenderPictures::largePicturesDecodedReduced_data()
 {
-    const QString path = FDir.filePath(QStringLiteral("phone.jpg"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(JpegWithOrientation(Quadrants(QSize(800, 600)), 6));
-    file.close();
-    TLabelDocument doc;
-    doc.FLabelBg.UseColor = false;
-    doc.FLabelBg.FileName = path;
-    TLabelRenderer renderer;
-    renderer.DrawLabel(doc);
-    // Upright it is 600 x 800 and scaled to 1200 x 1600; the label shows its
-    // top square: blue over red on the left half, yellow over green on the right.
-    QVERIFY(Near(renderer.FBmp.pixel(300, 400), qRgb(0, 0, 255), 12));
-    QVERIFY(Near(renderer.FBmp.pixel(900, 400), qRgb(255, 0, 0), 12));
-    QVERIFY(Near(renderer.FBmp.pixel(300, 1000), qRgb(255, 255, 0), 12));
-    QVERIFY(Near(renderer.FBmp.pixel(900, 1000), qRgb(0, 255, 0), 12));
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("JPEG twice the widest label") << "jpg" << QSize(3600, 3300);
+    QTest::newRow("50 MP JPEG") << "jpg" << QSize(8660, 5773);
+    // 144 MB decoded: above Qt's default allocation limit of 128 MB.
+    QTest::newRow("36 MP PNG") << "png" << QSize(6000, 6000);
 }
 
-// A photo more than twice as large as the widest label needs is decoded at
-// reduced size, and is still cut as the full photo would be.
-void TstRenderPictures::largePhotoDecodedReduced()
+// A picture more than twice as large as the widest label needs is kept at
+// reduced size, and is still cut as the full picture would be.
+void TstRenderPictures::largePicturesDecodedReduced()
 {
-    QImage photo(3600, 3300, QImage::Format_RGB32);
+    QFETCH(QString, format);
+    QFETCH(QSize, size);
+    const int cell = 300;
+    QImage photo(size, QImage::Format_RGB32);
     for (int y = 0; y < photo.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
         for (int x = 0; x < photo.width(); ++x)
-            line[x] = qRgb(20 + 40 * (x / 300), 20 + 40 * (y / 300), 128);
+            line[x] = qRgb(20 + 8 * (x / cell), 20 + 8 * (y / cell), 128);
     }
-    const QString path = SavePicture(FDir, QStringLiteral("large.jpg"), photo, 92);
+    const QString path = SavePicture(FDir, QStringLiteral("large.") + format, photo, 92);
     QVERIFY(!path.isEmpty());
+    photo = QImage();
     const TPictureCache::TPicture picture = TPictureCache::Decode(path);
-    QCOMPARE(picture.FullSize, QSize(3600, 3300));
-    QVERIFY2(picture.Image.height() >= TPictureCache::MinDecodedSide && picture.Image.height() < 3300,
+    QCOMPARE(picture.FullSize, size);
+    const int shortSide = std::min(picture.Image.width(), picture.Image.height());
+    QVERIFY2(shortSide >= TPictureCache::MinDecodedSide && shortSide < std::min(size.width(), size.height()),
              qPrintable(QStringLiteral("%1 x %2").arg(picture.Image.width()).arg(picture.Image.height())));
 
     TLabelDocument doc;
@@ -424,45 +405,15 @@ void TstRenderPictures::largePhotoDecodedReduced()
     TLabelRenderer renderer;
     renderer.SetLabelSize(2);
     renderer.DrawLabel(doc);
-    // Scaled to 1800 x 1650: the photo's 300-pixel cells are 150 pixels wide.
-    for (const QPoint cell : {QPoint(1, 5), QPoint(5, 1), QPoint(5, 5), QPoint(8, 9), QPoint(9, 3)}) {
-        const QPoint at(cell.x() * 150 + 75, cell.y() * 150 + 75);
-        const QRgb expected = qRgb(20 + 40 * cell.x(), 20 + 40 * cell.y(), 128);
-        QVERIFY2(Near(renderer.FBmp.pixel(at), expected, 8),
+    const double scaledCell = cell * 1650.0 / std::min(size.width(), size.height());
+    // The middle of the cell around each of a few points well inside the label.
+    for (const QPoint near : {QPoint(700, 800), QPoint(900, 600), QPoint(825, 825), QPoint(1000, 1000), QPoint(600, 1100)}) {
+        const QPoint cellAt(int(near.x() / scaledCell), int(near.y() / scaledCell));
+        const QPoint at(int((cellAt.x() + 0.5) * scaledCell), int((cellAt.y() + 0.5) * scaledCell));
+        const QRgb expected = qRgb(20 + 8 * cellAt.x(), 20 + 8 * cellAt.y(), 128);
+        QVERIFY2(Near(renderer.FBmp.pixel(at), expected, 6),
                  qPrintable(Describe(renderer.FBmp.pixel(at)) + QStringLiteral(" expected ") + Describe(expected)));
     }
-}
-
-void TstRenderPictures::veryLargePicturesStillWork_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("50 MP JPEG") << "jpg" << QSize(8660, 5773);
-    // 144 MB decoded: above Qt's default allocation limit of 128 MB.
-    QTest::newRow("36 MP PNG") << "png" << QSize(6000, 6000);
-}
-
-void TstRenderPictures::veryLargePicturesStillWork()
-{
-    QFETCH(QString, format);
-    QFETCH(QSize, size);
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(qRgb(10, 200, 30));
-    const QString path = SavePicture(FDir, QStringLiteral("very-large.") + format, image, 80);
-    QVERIFY(!path.isEmpty());
-    image = QImage();
-    const TPictureCache::TPicture picture = TPictureCache::Decode(path);
-    QCOMPARE(picture.FullSize, size);
-    QVERIFY(std::min(picture.Image.width(), picture.Image.height()) >= TPictureCache::MinDecodedSide);
-    QVERIFY(std::min(picture.Image.width(), picture.Image.height()) < std::min(size.width(), size.height()));
-
-    TLabelDocument doc;
-    doc.FLabelBg.UseColor = false;
-    doc.FLabelBg.FileName = path;
-    TLabelRenderer renderer;
-    renderer.SetLabelSize(2);
-    renderer.DrawLabel(doc);
-    QVERIFY(Near(renderer.FBmp.pixel(825, 825), qRgb(10, 200, 30), 6));
 }
 
 QTEST_MAIN(TstRenderPictures)

@@ -2,6 +2,7 @@
 // computed from the ring geometry.
 #include "label/label_document.h"
 #include "render/label_renderer.h"
+#include "tst_render_support.h"
 
 #include <QtTest>
 
@@ -10,23 +11,11 @@
 namespace {
 
 const QRgb Background = qRgb(255, 255, 0);  // clYellow
-const QRgb White = qRgb(255, 255, 255);
 const QRgb Grey = qRgb(128, 128, 128);
 const uint32_t Ring1Color = 0x00000080;  // maroon
 const uint32_t Ring2Color = 0x00008000;  // green
 const uint32_t Ring3Color = 0x00FF0000;  // blue
 const uint32_t Ring4Color = 0x000000FF;  // red
-
-bool Near(QRgb aA, QRgb aB, int aTolerance)
-{
-    return std::abs(qRed(aA) - qRed(aB)) <= aTolerance && std::abs(qGreen(aA) - qGreen(aB)) <= aTolerance
-           && std::abs(qBlue(aA) - qBlue(aB)) <= aTolerance;
-}
-
-QString Describe(QRgb aColor)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(qRed(aColor)).arg(qGreen(aColor)).arg(qBlue(aColor));
-}
 
 struct Band
 {

@@ -81,7 +81,6 @@ class TstRenderWriter : public QObject
 private slots:
     void jpegFullChromaAt300Dpi_data();
     void jpegFullChromaAt300Dpi();
-    void jpegQuality();
     void pngIsRgbAt300Dpi_data();
     void pngIsRgbAt300Dpi();
     void failedWriteLeavesNothing_data();
@@ -119,22 +118,6 @@ void TstRenderWriter::jpegFullChromaAt300Dpi()
     const QImage decoded(path);
     QCOMPARE(decoded.size(), image.size());
     QVERIFY2(MaxError(decoded, image) < 24, qPrintable(QString::number(MaxError(decoded, image))));
-}
-
-void TstRenderWriter::jpegQuality()
-{
-    QImage noise(200, 200, QImage::Format_RGB32);
-    uint32_t seed = 1;
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 200; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            noise.setPixel(x, y, seed | 0xFF000000u);
-        }
-    const QString low = FDir.filePath(QStringLiteral("low.jpg"));
-    const QString high = FDir.filePath(QStringLiteral("high.jpg"));
-    QCOMPARE(WriteJpeg(noise, low, 10), QString());
-    QCOMPARE(WriteJpeg(noise, high), QString());
-    QVERIFY(QFileInfo(low).size() * 2 < QFileInfo(high).size());
 }
 
 void TstRenderWriter::pngIsRgbAt300Dpi_data()
