@@ -1,5 +1,6 @@
 #include "render/raster_writer.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -22,7 +23,10 @@ QString WriteError(const QString& aFileName, const QString& aReason)
 QString SaveBytes(const QString& aFileName, const char* aData, qint64 aSize)
 {
     QSaveFile file(aFileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: what QFileDevice's write buffer still holds at commit() is
+    // written by close(), whose failure QSaveFile does not see (Qt 6.4), so a
+    // full disk would leave a cut-off file and report success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return WriteError(aFileName, file.errorString());
     if (file.write(aData, aSize) != aSize) {
         const QString reason = file.errorString();
@@ -125,18 +129,15 @@ QString WritePng(const QImage& aImage, const QString& aFileName)
         image.setDotsPerMeterX(LabelDotsPerMeter);
     if (image.dotsPerMeterY() != LabelDotsPerMeter)
         image.setDotsPerMeterY(LabelDotsPerMeter);
-    QSaveFile file(aFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return WriteError(aFileName, file.errorString());
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        const QString reason = writer.errorString();
-        file.cancelWriting();
-        return WriteError(aFileName, reason);
-    }
-    if (!file.commit())
-        return WriteError(aFileName, file.errorString());
-    return {};
+    // Encoded in memory first: the encoder's many small writes would go
+    // through the write buffer that hides a failed write (see SaveBytes).
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return WriteError(aFileName, writer.errorString());
+    return SaveBytes(aFileName, bytes.constData(), bytes.size());
 }
 
 QString WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality)
