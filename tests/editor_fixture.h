@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <tuple>
 
 struct TFixture
 {
@@ -39,7 +40,7 @@ struct TFixture
 
     void WriteSettings(const QByteArray& aIni) const { WriteFile(Paths().SettingsFile, aIni); }
 
-    // A small picture for the middle of the label.
+    // A small picture for the middle of the label, made on first use.
     QString Picture() const
     {
         const QString path = Dir.filePath(QStringLiteral("middle.png"));
@@ -65,28 +66,21 @@ inline void Click(QAbstractButton* aButton)
 inline QStringList Differences(const TLabelDocument& aA, const TLabelDocument& aB)
 {
     QStringList diffs;
-    const auto text = [&](const TLabelText& a, const TLabelText& b) {
-        if (a.Text != b.Text || a.FontName != b.FontName || a.FontSize != b.FontSize || a.FontColor != b.FontColor)
-            diffs << a.Id;
+    const auto text = [](const TLabelText& t) { return std::tie(t.Text, t.FontName, t.FontSize, t.FontColor); };
+    for (auto field : {&TLabelDocument::FLabelName, &TLabelDocument::FLabelType, &TLabelDocument::FLabelSub1,
+                       &TLabelDocument::FLabelSub2, &TLabelDocument::FLabelDate})
+        if (text(aA.*field) != text(aB.*field))
+            diffs << (aA.*field).Id;
+    const auto bg = [](const TLabelImage& i) {
+        return std::tie(i.FileName, i.Color, i.UseColor, i.Effect, i.Trans, i.PngFile, i.UsePng, i.BgPosX, i.BgPosY,
+                        i.PngPosX, i.PngPosY, i.PngWidth);
     };
-    text(aA.FLabelName, aB.FLabelName);
-    text(aA.FLabelType, aB.FLabelType);
-    text(aA.FLabelSub1, aB.FLabelSub1);
-    text(aA.FLabelSub2, aB.FLabelSub2);
-    text(aA.FLabelDate, aB.FLabelDate);
-    const TLabelImage& a = aA.FLabelBg;
-    const TLabelImage& b = aB.FLabelBg;
-    if (a.FileName != b.FileName || a.Color != b.Color || a.UseColor != b.UseColor || a.Effect != b.Effect
-        || a.Trans != b.Trans || a.PngFile != b.PngFile || a.UsePng != b.UsePng || a.BgPosX != b.BgPosX
-        || a.BgPosY != b.BgPosY || a.PngPosX != b.PngPosX || a.PngPosY != b.PngPosY || a.PngWidth != b.PngWidth)
-        diffs << a.Id;
-    const auto ring = [&](const TLabelItem& a, const TLabelItem& b) {
-        if (a.Use != b.Use || a.Color != b.Color)
-            diffs << a.Id;
-    };
-    ring(aA.FLabelRing1, aB.FLabelRing1);
-    ring(aA.FLabelRing2, aB.FLabelRing2);
-    ring(aA.FLabelRing3, aB.FLabelRing3);
-    ring(aA.FLabelRing4, aB.FLabelRing4);
+    if (bg(aA.FLabelBg) != bg(aB.FLabelBg))
+        diffs << aA.FLabelBg.Id;
+    const auto ring = [](const TLabelItem& r) { return std::tie(r.Use, r.Color); };
+    for (auto field : {&TLabelDocument::FLabelRing1, &TLabelDocument::FLabelRing2, &TLabelDocument::FLabelRing3,
+                       &TLabelDocument::FLabelRing4})
+        if (ring(aA.*field) != ring(aB.*field))
+            diffs << (aA.*field).Id;
     return diffs;
 }

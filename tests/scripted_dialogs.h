@@ -12,7 +12,6 @@
 class TScriptedDialogs : public TDialogs
 {
 public:
-    // What a file dialog was opened with.
     struct TFileRequest
     {
         QString Folder;
@@ -37,58 +36,38 @@ public:
 
     QString OpenLabel(QWidget*, const QString& aFolder) override
     {
-        OpenLabelRequests.append({aFolder, QString()});
-        return Next(OpenLabelAnswers);
+        return Next(OpenLabelAnswers, OpenLabelRequests, {aFolder, QString()});
     }
-
     QString SaveLabel(QWidget*, const QString& aFolder, const QString& aFileName) override
     {
-        SaveLabelRequests.append({aFolder, aFileName});
-        return Next(SaveLabelAnswers);
+        return Next(SaveLabelAnswers, SaveLabelRequests, {aFolder, aFileName});
     }
-
     QString OpenPicture(QWidget*, const QString& aFileName) override
     {
-        OpenPictureRequests.append(aFileName);
-        return Next(OpenPictureAnswers);
+        return Next(OpenPictureAnswers, OpenPictureRequests, aFileName);
     }
-
     QString SavePicture(QWidget*, const QString& aFolder, const QString& aFileName) override
     {
-        SavePictureRequests.append({aFolder, aFileName});
-        return Next(SavePictureAnswers);
+        return Next(SavePictureAnswers, SavePictureRequests, {aFolder, aFileName});
     }
-
     std::optional<TFontChoice> ChooseFont(QWidget*, const TFontChoice& aInitial, const QString&) override
     {
-        FontRequests.append(aInitial);
-        if (FontAnswers.empty())
-            return std::nullopt;
-        const std::optional<TFontChoice> answer = FontAnswers.front();
-        FontAnswers.pop_front();
-        return answer;
+        return Next(FontAnswers, FontRequests, aInitial);
     }
-
-    bool Confirm(QWidget*, const QString& aQuestion) override
-    {
-        Questions.append(aQuestion);
-        if (ConfirmAnswers.empty())
-            return false;
-        const bool answer = ConfirmAnswers.front();
-        ConfirmAnswers.pop_front();
-        return answer;
-    }
-
+    bool Confirm(QWidget*, const QString& aQuestion) override { return Next(ConfirmAnswers, Questions, aQuestion); }
     void ShowError(QWidget*, const QString& aMessage) override { Errors.append(aMessage); }
-
     void OpenLink(const QUrl& aUrl) override { Links.append(aUrl); }
 
 private:
-    static QString Next(std::deque<QString>& aAnswers)
+    // Records the request; returns the next answer, or the cancelling one
+    // ({}: empty, nullopt, false) when the script has run dry.
+    template <typename T, typename TRequests>
+    static T Next(std::deque<T>& aAnswers, TRequests& aRequests, const typename TRequests::value_type& aRequest)
     {
+        aRequests.append(aRequest);
         if (aAnswers.empty())
             return {};
-        QString answer = aAnswers.front();
+        const T answer = aAnswers.front();
         aAnswers.pop_front();
         return answer;
     }
