@@ -49,6 +49,12 @@ bench: configure
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target merovik-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/merovik-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+# Drives the editor window offscreen through 5000 random edits and fails when
+# its resident memory grew by more than 10 MB after the first 1000.
+soak: configure
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target merovik-soak
+	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/merovik-soak 5000
+
 # Builds the libFuzzer targets with clang. With FUZZ_SECONDS above 0 it also
 # runs each of them for that long, one after the other, on a corpus in
 # $(FUZZ_DIR)/corpus seeded from fuzz/corpus; inputs that fail are written to

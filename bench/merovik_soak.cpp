@@ -1,0 +1,226 @@
+// Soak: the real editor window, offscreen, through thousands of random edits
+// (texts, fonts, rings, colours, sizes, move buttons, background modes and
+// photos, effects, transparency, the middle picture), each with its render
+// pass. Reports the resident memory at the start, after the first 1000 edits
+// and at the end, and fails when it grew by more than 10 MB after those
+// first 1000, by which time every cache has filled.
+//
+//   merovik-soak [EDITS] [SEED]      (defaults 5000 and 1)
+#include "editor/main_window.h"
+#include "editor/radio_group.h"
+#include "kit/color_selector.h"
+#include "kit/repeat_button.h"
+#include "kit/spin_edit.h"
+#include "tests/scripted_dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int WarmUpEdits = 1000;
+constexpr qint64 AllowedGrowthKb = 10 * 1024;
+
+// VmRSS of /proc/self/status, in kB; -1 when it cannot be read.
+qint64 ResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+QString RandomText(QRandomGenerator& aRandom)
+{
+    static const QStringList words = {QStringLiteral("Velmar"), QStringLiteral("Kaaskelder"),
+                                      QStringLiteral("Gouda"), QStringLiteral("belegen"),
+                                      QStringLiteral("Boerenkaas"), QStringLiteral("Hoeve"),
+                                      QStringLiteral("12-03-2024"), QStringLiteral("geitenkaas"),
+                                      QString::fromUtf8("crème"), QString::fromUtf8("שלום"),
+                                      QString::fromUtf8("جبنة"), QString::fromUtf8("🧀")};
+    QStringList text;
+    const int count = aRandom.bounded(8);
+    for (int i = 0; i < count; ++i)
+        text << words[aRandom.bounded(int(words.size()))];
+    return text.join(QLatin1Char(' '));
+}
+
+QString SavePicture(const QImage& aImage, const QString& aPath, const char* aFormat)
+{
+    if (!aImage.save(aPath, aFormat)) {
+        std::fprintf(stderr, "merovik-soak: cannot write %s\n", qPrintable(aPath));
+        std::exit(2);
+    }
+    return aPath;
+}
+
+// Photos with some detail, and a middle picture with transparency.
+QStringList MakePictures(const QString& aFolder)
+{
+    QImage photo(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb((x / 7) % 256, (y / 5) % 256, (x + y) % 256));
+    QImage portrait(900, 1400, QImage::Format_RGB32);
+    portrait.fill(qRgb(180, 140, 60));
+    QImage middle(400, 300, QImage::Format_ARGB32_Premultiplied);
+    middle.fill(Qt::transparent);
+    {
+        QPainter painter(&middle);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(30, 90, 200, 180));
+        painter.drawEllipse(QRectF(20, 20, 360, 260));
+    }
+    return {SavePicture(photo, aFolder + QStringLiteral("/photo.jpg"), "JPEG"),
+            SavePicture(portrait, aFolder + QStringLiteral("/portrait.jpg"), "JPEG"),
+            SavePicture(middle, aFolder + QStringLiteral("/middle.png"), "PNG")};
+}
+
+// One random edit, as a user makes it through the controls.
+void Edit(TFrmMain& aWindow, TScriptedDialogs& aDialogs, const QStringList& aPictures, QRandomGenerator& aRandom)
+{
+    const auto pick = [&](std::initializer_list<QAbstractButton*> aButtons) {
+        return *(aButtons.begin() + aRandom.bounded(int(aButtons.size())));
+    };
+    switch (aRandom.bounded(14)) {
+    case 0:
+    case 1: {
+        QLineEdit* edit = *(std::initializer_list<QLineEdit*>{aWindow.edtName, aWindow.edtType, aWindow.edtSub1,
+                                                              aWindow.edtSub2, aWindow.edtDate}
+                                .begin()
+                            + aRandom.bounded(5));
+        edit->setText(RandomText(aRandom));
+        // The typing timer runs at 0 ms here; its pass comes with the next events.
+        const int draws = aWindow.DrawCount();
+        for (int i = 0; i < 100 && aWindow.DrawCount() == draws; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        break;
+    }
+    case 2: {
+        static const char* const fonts[] = {"Arial", "DejaVu Sans", "Liberation Serif", "Liberation Mono"};
+        aDialogs.FontAnswers.push_back(
+            TFontChoice{QLatin1String(fonts[aRandom.bounded(4)]), 10 + aRandom.bounded(90), aRandom.generate() & 0xFFFFFF});
+        pick({aWindow.spbFontName, aWindow.SpeedButton1, aWindow.SpeedButton3, aWindow.SpeedButton4})->click();
+        break;
+    }
+    case 3:
+        pick({aWindow.chkbRing1, aWindow.chkbRing2, aWindow.chkbRing3, aWindow.chkbRing4})->click();
+        break;
+    case 4: {
+        TColorSelector* selector = *(std::initializer_list<TColorSelector*>{aWindow.colbRing1, aWindow.colbRing2,
+                                                                            aWindow.colbRing3, aWindow.colbRing4,
+                                                                            aWindow.colbBackground}
+                                         .begin()
+                                     + aRandom.bounded(5));
+        selector->Pick(TColorSelector::PresetColors[aRandom.bounded(40)]);
+        break;
+    }
+    case 5:
+        aWindow.rdgLabelSize->Item(aRandom.bounded(3))->click();
+        break;
+    case 6:
+    case 7:
+        pick({aWindow.AdvRepeatButton1, aWindow.AdvRepeatButton2, aWindow.AdvRepeatButton3,
+              aWindow.AdvRepeatButton4})
+            ->click();
+        break;
+    case 8:
+        aWindow.rdgBgSelection->Item(aRandom.bounded(2))->click();
+        break;
+    case 9:
+        aWindow.rdgEffect->Item(aRandom.bounded(3))->click();
+        break;
+    case 10:
+        aWindow.spEdit->setValue(10 * aRandom.bounded(10));
+        break;
+    case 11:
+        aWindow.spePngWidth->setValue(10 + 2 * aRandom.bounded(41));
+        break;
+    case 12:
+        aWindow.chkMiddleImg->click();
+        break;
+    default:
+        aDialogs.OpenPictureAnswers.push_back(aPictures[aRandom.bounded(int(aPictures.size()))]);
+        pick({aWindow.btnBgImage, aWindow.btnMiddleImg})->click();
+        break;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    const int edits = arguments.size() > 1 ? arguments[1].toInt() : 5000;
+    const quint32 seed = arguments.size() > 2 ? arguments[2].toUInt() : 1;
+    if (edits <= WarmUpEdits) {
+        std::fprintf(stderr, "usage: merovik-soak [EDITS above %d] [SEED]\n", WarmUpEdits);
+        return 2;
+    }
+
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "merovik-soak: no temporary folder\n");
+        return 2;
+    }
+    const QStringList pictures = MakePictures(folder.path());
+    TScriptedDialogs dialogs;
+    TFrmMain window(dialogs, TProgramPaths::InFolder(folder.path()));
+    window.show();
+    window.Timer->setInterval(0);
+    QCoreApplication::processEvents();
+    // The middle picture on, so the move buttons move it.
+    if (!window.chkMiddleImg->isChecked())
+        window.chkMiddleImg->click();
+
+    QRandomGenerator random(seed);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 start = ResidentKb();
+    qint64 warm = -1;
+    for (int i = 1; i <= edits; ++i) {
+        Edit(window, dialogs, pictures, random);
+        QCoreApplication::processEvents();
+        if (i == WarmUpEdits)
+            warm = ResidentKb();
+        if (i % 500 == 0)
+            std::printf("%5d edits, %5d passes, VmRSS %lld kB\n", i, window.DrawCount(), ResidentKb());
+    }
+    const qint64 end = ResidentKb();
+    const qint64 growth = end - warm;
+    std::printf("VmRSS at start %lld kB, after %d edits %lld kB, after %d edits %lld kB; "
+                "growth after the first %d: %lld kB (allowed %lld kB)\n",
+                start, WarmUpEdits, warm, edits, end, WarmUpEdits, growth, AllowedGrowthKb);
+    std::printf("%d render passes in %.1f s; %lld error boxes\n", window.DrawCount(), clock.elapsed() / 1000.0,
+                qint64(dialogs.Errors.size()));
+    window.close();
+    if (start < 0 || warm < 0 || end < 0) {
+        std::fprintf(stderr, "merovik-soak: cannot read VmRSS from /proc/self/status\n");
+        return 2;
+    }
+    if (!dialogs.Errors.isEmpty()) {
+        std::fprintf(stderr, "merovik-soak: an error box was shown: %s\n", qPrintable(dialogs.Errors.first()));
+        return 1;
+    }
+    return growth > AllowedGrowthKb ? 1 : 0;
+}
