@@ -1,5 +1,7 @@
 #include "render/curved_text.h"
 
+#include "render/strip_fill.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QFontInfo>
@@ -344,6 +346,7 @@ void DrawTextInBox(QPainter* aGr, const QString& aText, const QRectF& aBox,
     // Clipping costs a little, so only a text that reaches out of its box pays it.
     if (!aBox.contains(path.controlPointRect()))
         aGr->setClipRect(aBox, Qt::IntersectClip);
-    aGr->fillPath(path, aBrush);
+    // A line of text spans the label: filled in strips (see strip_fill.h).
+    FillPathInStrips(*aGr, path, aBrush);
     aGr->restore();
 }

@@ -1,8 +1,11 @@
 #include "render/label_renderer.h"
 
+#include "render/strip_fill.h"
+
 #include <QBrush>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPen>
 #include <QTransform>
 
@@ -133,13 +136,28 @@ QImage ApplyColorMatrix(const QImage& aScaled, qint64 aCropX, qint64 aCropY, int
     return result;
 }
 
+// A wide stroke as the painter would draw it, its outline filled in strips
+// (see strip_fill.h): a ring spans the whole label.
+void StrokeWide(QPainter& aPainter, const QPainterPath& aPath, const QPen& aPen)
+{
+    FillPathInStrips(aPainter, QPainterPathStroker(aPen).createStroke(aPath), aPen.brush());
+}
+
 // Inset pen on a closed ellipse: the stroke covers r − p to r, the same as a
 // centred pen of width p on the ellipse shrunk by p/2.
 void StrokeInset(QPainter& aPainter, const QRectF& aEllipse, const QPen& aPen)
 {
     const qreal half = aPen.widthF() / 2;
-    aPainter.setPen(aPen);
-    aPainter.drawEllipse(aEllipse.adjusted(half, half, -half, -half));
+    const QRectF centreLine = aEllipse.adjusted(half, half, -half, -half);
+    // A one-pixel pen takes Qt's own thin-line stroker.
+    if (aPen.widthF() <= 1) {
+        aPainter.setPen(aPen);
+        aPainter.drawEllipse(centreLine);
+        return;
+    }
+    QPainterPath ellipse;
+    ellipse.addEllipse(centreLine);
+    StrokeWide(aPainter, ellipse, aPen);
 }
 
 // An open arc, its stroke centred on the ellipse. The angles are degrees from
@@ -150,7 +168,7 @@ void StrokeArc(QPainter& aPainter, const QRectF& aEllipse, float aStart, float a
     QPainterPath path;
     path.arcMoveTo(aEllipse, -aStart);
     path.arcTo(aEllipse, -aStart, -aSweep);
-    aPainter.strokePath(path, aPen);
+    StrokeWide(aPainter, path, aPen);
 }
 
 QRectF InsetSquare(int aWidth, float aInset)
@@ -326,11 +344,9 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
             brush.setTransform(QTransform::fromTranslate(-0.5, -0.5));
         }
     }
-    FGr->save();
-    FGr->setPen(Qt::NoPen);
-    FGr->setBrush(brush);
-    FGr->drawEllipse(QRectF(1, 1, w - 2, w - 2));
-    FGr->restore();
+    QPainterPath circle;
+    circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
+    FillPathInStrips(*FGr, circle, brush);
 }
 
 QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize)

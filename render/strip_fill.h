@@ -1,0 +1,20 @@
+#pragma once
+
+class QBrush;
+class QPainter;
+class QPainterPath;
+
+// Fills aPath (in the painter's coordinates) with aBrush as QPainter::fillPath
+// does, but cut into bands of raster rows, one fill per band.
+//
+// Qt's anti-aliasing rasteriser works in a fixed 8 KB cell pool: when a shape
+// needs more cells than fit, it halves the band of rows it renders and walks
+// the whole outline again for every band. A label-sized ring or a line of
+// text is walked a hundred times over. Cut into bands of a few rows, each
+// fill walks only its own piece of the outline. The cuts lie on pixel row
+// boundaries, where an edge adds nothing to a pixel's coverage, and the
+// curves are flattened exactly as Qt flattens them, so the pixels are those
+// of one fill up to the rounding of the cut points.
+//
+// Falls back to QPainter::fillPath for transforms other than translations.
+void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush);
