@@ -17,10 +17,10 @@ namespace {
 // Labels per data row. Sanitizer builds run each pass many times slower, so
 // they draw fewer; MEROVIK_RANDOM_DOCUMENTS overrides either.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int DefaultPerRow = 12;
+constexpr int DefaultPerRow = 30;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr int DefaultPerRow = 12;
+constexpr int DefaultPerRow = 30;
 #else
 constexpr int DefaultPerRow = 60;
 #endif
