@@ -141,16 +141,16 @@ TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide
     TPicture result;
     if (reader.format() == "jpeg") {
         QFile file(aPath);
-        if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        if (!file.open(QIODevice::ReadOnly))
             return {};
-        QByteArray contents;
-        const uchar* data = file.map(0, file.size());
-        if (!data) {
-            contents = file.readAll();
-            data = reinterpret_cast<const uchar*>(contents.constData());
-        }
+        // Read, not mapped: a photo that is saved over in place (truncated and
+        // written anew) while it is decoded would end a mapping with SIGBUS;
+        // a read sees a short file, which the decoder turns away.
+        const QByteArray contents = file.readAll();
+        if (contents.isEmpty())
+            return {};
         JpegJob job;
-        switch (DecodeJpeg(job, data, file.size(), aMinSide)) {
+        switch (DecodeJpeg(job, reinterpret_cast<const uchar*>(contents.constData()), contents.size(), aMinSide)) {
         case JpegResult::Ok:
             result.FullSize = UprightSize(QSize(int(job.Info.image_width), int(job.Info.image_height)), orientation);
             result.Image = Upright(job.Image, orientation);
