@@ -6,6 +6,7 @@
 #include "editor/main_window.h"
 #include "editor_fixture.h"
 #include "editor/radio_group.h"
+#include "render/picture_cache.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -13,12 +14,15 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QThread>
 #include <QToolButton>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -133,6 +137,7 @@ private slots:
     void fileSizeLimit();
     void pictureChangedBetweenPasses_data();
     void pictureChangedBetweenPasses();
+    void pictureRewrittenInPlaceDuringDecode();
     void commandLineRendererUnderFileSizeLimit_data();
     void commandLineRendererUnderFileSizeLimit();
 };
@@ -304,6 +309,57 @@ void TstFaultInjection::pictureChangedBetweenPasses()
     Click(w.chkbRing1);
     QCOMPARE(w.DrawCount(), draws + 1);
     QVERIFY2(Near(Centre(w), Qt::red), qPrintable(PixelText(Centre(w))));
+}
+
+void TstFaultInjection::pictureRewrittenInPlaceDuringDecode()
+{
+    // An image editor or a copy saving over the photo truncates the file and
+    // writes it anew; a decode running meanwhile must see a short or a whole
+    // file, never crash. A second thread keeps rewriting the photo in place
+    // while it is decoded again and again.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QImage noise(2400, 1600, QImage::Format_RGB32);
+    quint32 seed = 1;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = 0xFF000000u | (seed >> 8);
+        }
+    }
+    QByteArray photo;
+    {
+        QBuffer buffer(&photo);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(noise.save(&buffer, "JPEG", 95));
+    }
+    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    TFixture::WriteFile(path, photo);
+
+    std::atomic<bool> stop = false;
+    std::thread rewriter([&] {
+        while (!stop) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+                return;
+            QThread::usleep(1000);
+            file.write(photo);
+            file.close();
+            QThread::usleep(5000);
+        }
+    });
+    int whole = 0;
+    const int decodes = 30;
+    for (int i = 0; i < decodes; ++i) {
+        if (!TPictureCache::Decode(path).IsNull())
+            ++whole;
+    }
+    stop = true;
+    rewriter.join();
+    // Every decode returned; which of them met a whole file depends on timing.
+    qInfo("%d of %d decodes met a whole file", whole, decodes);
+    QCOMPARE(TPictureCache::Decode(path).Image.size(), QSize(2400, 1600));
 }
 
 void TstFaultInjection::commandLineRendererUnderFileSizeLimit_data()
