@@ -1,5 +1,6 @@
 #include "render/label_renderer.h"
 
+#include "render/color_matrix.h"
 #include "render/strip_fill.h"
 
 #include <QBrush>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -49,91 +51,68 @@ QImage ScaleTo(const QImage& aImage, const QSize& aSize)
     return aImage.scaled(aSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-// The colour matrix as lookup tables: each output channel is a sum of one
-// table entry per input channel plus a constant, in 12-bit fixed point on the
-// 0..255 scale. Cheaper than float arithmetic per pixel, and exact to well
-// under a level.
-struct ColorTables
+// A stretch of the scaled photo's axis and the stretch of the decoded
+// picture's axis that scales onto it; empty when the label shows none of it.
+struct TAxisCut
 {
-    static constexpr int Shift = 12;
-    int32_t Table[4][4][256];  // [input channel][output channel][value]
-    int32_t Constant[4];
-    int32_t OpaqueConstant[4];  // with the alpha row at 255 and the rounding folded in
+    int SourceFrom = 0;
+    int SourceTo = 0;
+    int TargetFrom = 0;
+    int TargetTo = 0;
 
-    explicit ColorTables(const float aMatrix[5][5])
-    {
-        for (int in = 0; in < 4; ++in)
-            for (int out = 0; out < 4; ++out)
-                for (int value = 0; value < 256; ++value)
-                    Table[in][out][value] = int32_t(std::lround(double(aMatrix[in][out]) * value * (1 << Shift)));
-        for (int out = 0; out < 4; ++out) {
-            Constant[out] = int32_t(std::lround(double(aMatrix[4][out]) * 255 * (1 << Shift)));
-            OpaqueConstant[out] = Constant[out] + Table[3][out][255] + (1 << (Shift - 1));
-        }
-    }
-
-    // The same for an opaque pixel, one lookup fewer.
-    int OpaqueChannel(int aOut, int aR, int aG, int aB) const
-    {
-        const int32_t sum = Table[0][aOut][aR] + Table[1][aOut][aG] + Table[2][aOut][aB] + OpaqueConstant[aOut];
-        return std::clamp(sum >> Shift, 0, 255);
-    }
-
-    int Channel(int aOut, int aR, int aG, int aB, int aA) const
-    {
-        const int32_t sum = Table[0][aOut][aR] + Table[1][aOut][aG] + Table[2][aOut][aB] + Table[3][aOut][aA]
-                            + Constant[aOut] + (1 << (Shift - 1));
-        return std::clamp(sum >> Shift, 0, 255);
-    }
+    bool IsEmpty() const { return TargetTo <= TargetFrom; }
 };
 
-// Pixel (x, y) of the result is pixel (aCropX + x, aCropY + y) of aScaled with
-// the colour matrix applied to its straight (not premultiplied) values, or
-// transparent where that lies outside aScaled, so that part stays unpainted
-// (a texture brush would tile the photo there instead).
-QImage ApplyColorMatrix(const QImage& aScaled, qint64 aCropX, qint64 aCropY, int aWidth, const float aMatrix[5][5])
+// The stretch [aFrom, aTo) of a scaled axis, clamped to it and widened to
+// points where a whole number of decoded pixels meets a whole number of
+// scaled ones. When reducing, Qt's smooth scaler averages each target pixel
+// over its own source stretch, in steps that depend only on the ratio, so
+// that part of the picture scaled alone gives the pixels the whole picture
+// scaled would: a 12 MP photo is scaled for the label's square, not for its
+// full width. Enlarging interpolates across neighbours: the whole axis.
+TAxisCut AlignedCut(int aDecoded, int aScaled, qint64 aFrom, qint64 aTo)
 {
-    const qint64 left = std::clamp<qint64>(-aCropX, 0, aWidth);
-    const qint64 top = std::clamp<qint64>(-aCropY, 0, aWidth);
-    const qint64 right = std::clamp<qint64>(aScaled.width() - aCropX, left, aWidth);
-    const qint64 bottom = std::clamp<qint64>(aScaled.height() - aCropY, top, aWidth);
-    const bool covered = left == 0 && top == 0 && right == aWidth && bottom == aWidth;
-
-    const bool sourceOpaque = !aScaled.hasAlphaChannel();
-    const bool keepsAlpha = aMatrix[0][3] == 0 && aMatrix[1][3] == 0 && aMatrix[2][3] == 0 && aMatrix[4][3] == 0
-                            && aMatrix[3][3] >= 1.0f;
-    const bool opaque = covered && sourceOpaque && keepsAlpha;
-
-    QImage result(aWidth, aWidth, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    if (result.isNull())
+    const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled);
+    const qint64 to = std::clamp<qint64>(aTo, from, aScaled);
+    if (from >= to)
         return {};
-    if (!covered)
-        result.fill(Qt::transparent);
-    const ColorTables tables(aMatrix);
-    // An opaque photo whose alpha column ignores the colours gets one alpha
-    // for every pixel: the common case, worth its own cheaper loop.
-    const bool constantAlpha = sourceOpaque && aMatrix[0][3] == 0 && aMatrix[1][3] == 0 && aMatrix[2][3] == 0;
-    const int alpha = tables.Channel(3, 0, 0, 0, 255);
-    for (qint64 y = top; y < bottom; ++y) {
-        const auto* source = reinterpret_cast<const QRgb*>(aScaled.constScanLine(int(aCropY + y))) + aCropX;
-        auto* target = reinterpret_cast<QRgb*>(result.scanLine(int(y)));
-        if (constantAlpha) {
-            for (qint64 x = left; x < right; ++x) {
-                const int r = qRed(source[x]), g = qGreen(source[x]), b = qBlue(source[x]);
-                const QRgb color = qRgba(tables.OpaqueChannel(0, r, g, b), tables.OpaqueChannel(1, r, g, b),
-                                         tables.OpaqueChannel(2, r, g, b), alpha);
-                target[x] = opaque ? color : qPremultiply(color);
-            }
+    if (aScaled >= aDecoded)
+        return {0, aDecoded, 0, aScaled};
+    const qint64 divisor = std::gcd(aDecoded, aScaled);
+    const qint64 sourceStep = aDecoded / divisor;
+    const qint64 targetStep = aScaled / divisor;
+    const qint64 first = from / targetStep;
+    const qint64 last = (to + targetStep - 1) / targetStep;
+    return {int(first * sourceStep), int(last * sourceStep), int(first * targetStep), int(last * targetStep)};
+}
+
+// aRect of a 32-bit image without copying its pixels; the result must not
+// outlive aImage.
+QImage SubImage(const QImage& aImage, const QRect& aRect)
+{
+    if (aRect == aImage.rect() || aImage.depth() != 32)
+        return aImage.copy(aRect);
+    return QImage(aImage.constScanLine(aRect.y()) + qsizetype(aRect.x()) * 4, aRect.width(), aRect.height(),
+                  aImage.bytesPerLine(), aImage.format());
+}
+
+// For each raster row, the pixels the fill of the label circle can touch:
+// the pass's circle (centre W/2 + 1/2 on the raster, radius (W - 2)/2) with
+// two pixels to spare for the flattening of the curve and anti-aliasing.
+QList<TRowSpan> LabelCircleRows(int aWidth)
+{
+    QList<TRowSpan> rows(aWidth);
+    const double centre = aWidth / 2.0 + 0.5;
+    const double radius = (aWidth - 2) / 2.0 + 2;
+    for (int y = 0; y < aWidth; ++y) {
+        const double dy = std::max({0.0, centre - (y + 1), y - centre});
+        if (dy >= radius)
             continue;
-        }
-        for (qint64 x = left; x < right; ++x) {
-            const QRgb pixel = sourceOpaque ? source[x] : qUnpremultiply(source[x]);
-            const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel), a = qAlpha(pixel);
-            target[x] = qPremultiply(qRgba(tables.Channel(0, r, g, b, a), tables.Channel(1, r, g, b, a),
-                                           tables.Channel(2, r, g, b, a), tables.Channel(3, r, g, b, a)));
-        }
+        const double half = std::sqrt(radius * radius - dy * dy);
+        rows[y] = {std::clamp(int(std::floor(centre - half)), 0, aWidth),
+                   std::clamp(int(std::ceil(centre + half)), 0, aWidth)};
     }
-    return result;
+    return rows;
 }
 
 // A wide stroke as the painter would draw it, its outline filled in strips
@@ -214,12 +193,18 @@ void TLabelRenderer::DrawLabel(const TLabelDocument& aDoc)
 {
     FBmp.fill(Qt::white);
     QPainter painter(&FBmp);
-    // FGr lives only for this pass, whichever way the steps end.
+    // FGr lives only for this pass, whichever way the steps end; so do the
+    // pictures the cache dropped and the pass did not reuse.
     struct PassEnd
     {
         QPainter*& Gr;
-        ~PassEnd() { Gr = nullptr; }
-    } passEnd{FGr};
+        TPictureCache& Pictures;
+        ~PassEnd()
+        {
+            Gr = nullptr;
+            Pictures.ReleaseRecycled();
+        }
+    } passEnd{FGr, FPictures};
     FGr = &painter;
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     // The label's geometry puts pixel centres at integer coordinates; Qt puts
@@ -312,19 +297,31 @@ QImage TLabelRenderer::BackgroundTexture(const TLabelImage& aBg, int aWidth)
     const TPictureCache::TPicture picture = FPictures.Picture(aBg.FileName);
     if (picture.IsNull())
         return {};
-    const QString scaledKey = QStringLiteral("downsampled %1").arg(aWidth);
-    QImage scaled = FPictures.Derived(aBg.FileName, scaledKey);
-    if (scaled.isNull()) {
-        // The size follows the photo's full resolution, so a photo decoded at
-        // reduced size is cut exactly as a full decode would be.
-        scaled = ScaleTo(picture.Image, DownsampleSize(picture.FullSize, aWidth));
-        if (scaled.isNull())
+    // The size follows the photo's full resolution, so a photo decoded at
+    // reduced size is cut exactly as a full decode would be.
+    const QSize scaledSize = DownsampleSize(picture.FullSize, aWidth);
+    if (!scaledSize.isValid())
+        return {};
+    const TAxisCut columns =
+        AlignedCut(picture.Image.width(), scaledSize.width(), aBg.BgPosX, qint64(aBg.BgPosX) + aWidth);
+    const TAxisCut rows =
+        AlignedCut(picture.Image.height(), scaledSize.height(), aBg.BgPosY, qint64(aBg.BgPosY) + aWidth);
+    QImage region;
+    QPoint offset;
+    if (!columns.IsEmpty() && !rows.IsEmpty()) {
+        const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
+                           rows.SourceTo - rows.SourceFrom);
+        region = ScaleTo(SubImage(picture.Image, source),
+                         QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
+        if (region.isNull())
             return {};
-        FPictures.StoreDerived(aBg.FileName, scaledKey, scaled);
+        offset = QPoint(int(aBg.BgPosX - qint64(columns.TargetFrom)), int(aBg.BgPosY - qint64(rows.TargetFrom)));
     }
-    texture = ApplyColorMatrix(scaled, aBg.BgPosX, aBg.BgPosY, aWidth, ColorMatrix);
-    if (!texture.isNull())
-        FPictures.StoreDerived(aBg.FileName, key, texture);
+    texture = FPictures.Recycled(QSize(aWidth, aWidth), QImage::Format_RGB32);
+    if (texture.isNull())
+        return {};
+    ApplyColorMatrixOverWhite(region, offset, ColorMatrix, LabelCircleRows(aWidth), texture);
+    FPictures.StoreDerived(aBg.FileName, key, texture);
     return texture;
 }
 

@@ -79,7 +79,8 @@ private:
 private:
     void MakeRaster(int aWidth);
     // The W x W square of the scaled photo that fills the label circle, with
-    // the colour matrix applied; null when the photo cannot be used.
+    // the colour matrix applied and drawn over white, so opaque; null when the
+    // photo cannot be used.
     QImage BackgroundTexture(const TLabelImage& aBg, int aWidth);
     // The middle picture, reduced ahead of drawing when it is drawn smaller.
     QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);

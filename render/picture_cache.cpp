@@ -67,7 +67,13 @@ struct JpegJob
     jpeg_decompress_struct Info{};
     JpegError Error;
     QImage Image;
+    TPictureCache* Cache = nullptr;  // memory from its Recycled() when set
 };
+
+QImage NewImage(TPictureCache* aCache, const QSize& aSize, QImage::Format aFormat)
+{
+    return aCache ? aCache->Recycled(aSize, aFormat) : QImage(aSize, aFormat);
+}
 
 JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinSide)
 {
@@ -104,7 +110,7 @@ JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinS
     info.scale_denom = 8;
     info.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
     jpeg_start_decompress(&info);
-    aJob.Image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
+    aJob.Image = NewImage(aJob.Cache, QSize(int(info.output_width), int(info.output_height)), QImage::Format_RGB32);
     if (aJob.Image.isNull()) {
         jpeg_destroy_decompress(&info);
         return JpegResult::Failed;
@@ -131,6 +137,11 @@ QSize UprightSize(const QSize& aStored, QImageIOHandler::Transformations aOrient
 
 TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide)
 {
+    return DecodeInto(aPath, aMinSide, nullptr);
+}
+
+TPictureCache::TPicture TPictureCache::DecodeInto(const QString& aPath, int aMinSide, TPictureCache* aCache)
+{
     QImageReader reader(aPath);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
@@ -150,6 +161,7 @@ TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide
         if (contents.isEmpty())
             return {};
         JpegJob job;
+        job.Cache = aCache;
         switch (DecodeJpeg(job, reinterpret_cast<const uchar*>(contents.constData()), contents.size(), aMinSide)) {
         case JpegResult::Ok:
             result.FullSize = UprightSize(QSize(int(job.Info.image_width), int(job.Info.image_height)), orientation);
@@ -165,12 +177,15 @@ TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide
     // Qt refuses images above its allocation limit (128 MB by default), which
     // would turn away a 50 MP PNG; the size was checked above where known.
     QImageReader::setAllocationLimit(int(MaxDecodedBytes / (1024 * 1024)));
+    // Qt's readers decode into an image of the right size and format as given.
     QImage image;
+    if (aCache && stored.isValid() && reader.imageFormat() != QImage::Format_Invalid)
+        image = aCache->Recycled(stored, reader.imageFormat());
     if (!reader.read(&image) || image.isNull())
         return {};
     result.FullSize = image.size();
-    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32);
+    // In place where the depth allows, as from ARGB32.
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     // Formats that cannot decode at reduced size are reduced once here, so the
     // cache does not hold a huge picture for the whole session.
     const int shortSide = std::min(image.width(), image.height());
@@ -194,11 +209,13 @@ TPictureCache::Entry* TPictureCache::Current(const QString& aPath)
         if (FEntries.size() >= MaxEntries) {
             auto oldest = std::min_element(FEntries.begin(), FEntries.end(),
                                            [](const Entry& a, const Entry& b) { return a.LastUse < b.LastUse; });
+            Recycle(std::move(*oldest));
             FEntries.erase(oldest);
         }
         found = FEntries.insert(aPath, Entry{});
         found->FileStamp = stamp;
     } else if (!(found->FileStamp == stamp)) {
+        Recycle(std::move(*found));
         *found = Entry{};
         found->FileStamp = stamp;
     }
@@ -214,7 +231,7 @@ TPictureCache::TPicture TPictureCache::Picture(const QString& aPath)
     if (!entry->DecodeTried) {
         entry->DecodeTried = true;
         ++FDecodeCount;
-        entry->DecodedPicture = Decode(aPath);
+        entry->DecodedPicture = DecodeInto(aPath, MinDecodedSide, this);
     }
     return entry->DecodedPicture;
 }
@@ -241,12 +258,40 @@ void TPictureCache::StoreDerived(const QString& aPath, const QString& aKey, cons
         auto oldest = std::min_element(derived.begin(), derived.end(), [](const DerivedImage& a, const DerivedImage& b) {
             return a.LastUse < b.LastUse;
         });
+        Recycle(std::move(oldest->Image));
         derived.erase(oldest);
     }
     derived.insert(aKey, DerivedImage{aImage, ++FUseCounter});
 }
 
+QImage TPictureCache::Recycled(const QSize& aSize, QImage::Format aFormat)
+{
+    for (qsizetype i = 0; i < FRecycled.size(); ++i) {
+        if (FRecycled[i].size() == aSize && FRecycled[i].format() == aFormat) {
+            QImage image = std::move(FRecycled[i]);
+            FRecycled.removeAt(i);
+            return image;
+        }
+    }
+    return QImage(aSize, aFormat);
+}
+
+void TPictureCache::Recycle(QImage&& aImage)
+{
+    // Only memory no one else holds; a copy still in use stays untouched.
+    if (!aImage.isNull() && aImage.isDetached())
+        FRecycled.append(std::move(aImage));
+}
+
+void TPictureCache::Recycle(Entry&& aEntry)
+{
+    Recycle(std::move(aEntry.DecodedPicture.Image));
+    for (DerivedImage& derived : aEntry.DerivedImages)
+        Recycle(std::move(derived.Image));
+}
+
 void TPictureCache::Clear()
 {
     FEntries.clear();
+    FRecycled.clear();
 }
