@@ -1,0 +1,130 @@
+// The picture cache lends the memory of pictures it dropped to the next
+// decode: what is drawn must always be the file's current contents, and a
+// copy someone still holds must never be written over.
+#include "label/label_document.h"
+#include "render/label_renderer.h"
+#include "render/picture_cache.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QImage Solid(const QSize& aSize, QRgb aColor)
+{
+    QImage image(aSize, QImage::Format_RGB32);
+    image.fill(aColor);
+    return image;
+}
+
+// Saves over aPath and gives it a modification time of its own, for file
+// systems that keep whole seconds.
+bool SaveOver(const QString& aPath, const QImage& aImage, int aStep)
+{
+    if (!aImage.save(aPath, nullptr, 95))
+        return false;
+    QFile file(aPath);
+    return file.open(QIODevice::ReadWrite)
+           && file.setFileTime(QDateTime::currentDateTime().addSecs(aStep), QFileDevice::FileModificationTime);
+}
+
+bool Near(QRgb a, QRgb b, int aTolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= aTolerance && std::abs(qGreen(a) - qGreen(b)) <= aTolerance
+           && std::abs(qBlue(a) - qBlue(b)) <= aTolerance;
+}
+
+}  // namespace
+
+class TstPictureCache : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replacedPhotoShowsItsOwnPixels_data();
+    void replacedPhotoShowsItsOwnPixels();
+    void heldCopyIsNeverReused();
+    void recycledHasTheAskedShape();
+
+private:
+    QTemporaryDir FDir;
+};
+
+void TstPictureCache::replacedPhotoShowsItsOwnPixels_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QSize>("secondSize");
+    QTest::newRow("JPEG saved over with the same size") << "jpg" << QSize(1800, 1200);
+    QTest::newRow("JPEG saved over with another size") << "jpg" << QSize(1500, 1300);
+    QTest::newRow("PNG saved over with the same size") << "png" << QSize(1800, 1200);
+}
+
+// Each version is drawn whole: a decode into the memory of the version
+// before must leave none of it behind.
+void TstPictureCache::replacedPhotoShowsItsOwnPixels()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QSize, secondSize);
+    const QString path = FDir.filePath(QStringLiteral("photo.") + suffix);
+    QVERIFY(SaveOver(path, Solid(QSize(1800, 1200), qRgb(200, 30, 30)), 0));
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = path;
+    doc.FLabelBg.Effect = 0;
+    doc.FLabelBg.Trans = 0;
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(1);
+    const QList<QRgb> colors = {qRgb(30, 30, 200), qRgb(30, 200, 30), qRgb(200, 200, 30)};
+    renderer.DrawLabel(doc);
+    for (int i = 0; i < colors.size(); ++i) {
+        // Alternating sizes when they differ, so both reuse and new memory occur.
+        const QSize size = i % 2 == 0 ? secondSize : QSize(1800, 1200);
+        QVERIFY(SaveOver(path, Solid(size, colors[i]), 10 * (i + 1)));
+        renderer.DrawLabel(doc);
+        QCOMPARE(renderer.Pictures().DecodeCount(), i + 2);
+        for (const QPoint at : {QPoint(600, 600), QPoint(300, 900), QPoint(900, 200)})
+            QVERIFY2(Near(renderer.FBmp.pixel(at), colors[i], 3),
+                     qPrintable(QStringLiteral("version %1 at (%2, %3): %4")
+                                    .arg(i + 2)
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(renderer.FBmp.pixel(at), 8, 16)));
+    }
+}
+
+void TstPictureCache::heldCopyIsNeverReused()
+{
+    const QString path = FDir.filePath(QStringLiteral("held.jpg"));
+    QVERIFY(SaveOver(path, Solid(QSize(800, 600), qRgb(200, 30, 30)), 0));
+    TPictureCache cache;
+    const QImage held = cache.Picture(path).Image;
+    QVERIFY(Near(held.pixel(400, 300), qRgb(200, 30, 30), 3));
+    QVERIFY(SaveOver(path, Solid(QSize(800, 600), qRgb(30, 30, 200)), 10));
+    const QImage current = cache.Picture(path).Image;
+    QVERIFY(Near(current.pixel(400, 300), qRgb(30, 30, 200), 3));
+    QVERIFY(current.constBits() != held.constBits());
+    QVERIFY(Near(held.pixel(400, 300), qRgb(200, 30, 30), 3));
+}
+
+void TstPictureCache::recycledHasTheAskedShape()
+{
+    const QString path = FDir.filePath(QStringLiteral("shape.png"));
+    QVERIFY(SaveOver(path, Solid(QSize(300, 200), qRgb(10, 20, 30)), 0));
+    TPictureCache cache;
+    QVERIFY(!cache.Picture(path).IsNull());
+    QVERIFY(SaveOver(path, Solid(QSize(300, 200), qRgb(40, 50, 60)), 10));
+    QVERIFY(!cache.Picture(path).IsNull());  // drops the first version
+    for (const QSize size : {QSize(300, 200), QSize(200, 300), QSize(17, 5)}) {
+        const QImage image = cache.Recycled(size, QImage::Format_ARGB32_Premultiplied);
+        QCOMPARE(image.size(), size);
+        QCOMPARE(image.format(), QImage::Format_ARGB32_Premultiplied);
+    }
+    cache.ReleaseRecycled();
+    QCOMPARE(cache.Recycled(QSize(4, 4), QImage::Format_RGB32).size(), QSize(4, 4));
+}
+
+QTEST_MAIN(TstPictureCache)
+#include "tst_picture_cache.moc"

@@ -1,0 +1,209 @@
+// Filling in bands of rows gives the pixels of one fill: every shape the
+// render pass fills that way, and some it does not, against
+// QPainter::fillPath on the same raster.
+#include "render/strip_fill.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QPen>
+#include <QPolygonF>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+struct TCase
+{
+    QSize Raster;
+    QPainterPath Path;
+    QBrush Brush;
+    QTransform World = QTransform::fromTranslate(0.5, 0.5);
+};
+
+QImage Fill(const TCase& aCase, bool aStrips)
+{
+    QImage image(aCase.Raster, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    painter.setTransform(aCase.World);
+    if (aStrips)
+        FillPathInStrips(painter, aCase.Path, aCase.Brush);
+    else
+        painter.fillPath(aCase.Path, aCase.Brush);
+    painter.end();
+    return image;
+}
+
+int ChannelDifference(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+QPainterPath Ellipse(const QRectF& aRect)
+{
+    QPainterPath path;
+    path.addEllipse(aRect);
+    return path;
+}
+
+QPainterPath Stroke(const QPainterPath& aPath, double aWidth)
+{
+    return QPainterPathStroker(QPen(Qt::black, aWidth, Qt::SolidLine, Qt::RoundCap)).createStroke(aPath);
+}
+
+// A star of aPoints points that crosses itself, so the fill rule matters.
+QPainterPath Star(QPointF aCentre, double aRadius, int aPoints, Qt::FillRule aRule)
+{
+    QPolygonF polygon;
+    for (int i = 0; i < aPoints; ++i) {
+        const double angle = 2 * M_PI * (i * (aPoints / 2)) / aPoints;
+        polygon << aCentre + QPointF(std::sin(angle), -std::cos(angle)) * aRadius;
+    }
+    QPainterPath path;
+    path.addPolygon(polygon);
+    path.closeSubpath();
+    path.setFillRule(aRule);
+    return path;
+}
+
+QImage Pattern()
+{
+    QImage pattern(37, 23, QImage::Format_RGB32);
+    for (int y = 0; y < pattern.height(); ++y)
+        for (int x = 0; x < pattern.width(); ++x)
+            pattern.setPixel(x, y, qRgb(x * 7, y * 11, (x * y) % 256));
+    return pattern;
+}
+
+}  // namespace
+
+class TstStripFill : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameAsOneFill_data();
+    void sameAsOneFill();
+    void otherTransformsFallBack();
+    void shapesOffTheRasterDrawNothing();
+};
+
+void TstStripFill::sameAsOneFill_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::newRow("label disc at 14 cm") << 0;
+    QTest::newRow("outer ring at 14 cm") << 1;
+    QTest::newRow("inner ring arc with round caps") << 2;
+    QTest::newRow("self-crossing star, odd-even") << 3;
+    QTest::newRow("self-crossing star, winding") << 4;
+    QTest::newRow("a line of text") << 5;
+    QTest::newRow("disc reaching above and below the raster") << 6;
+    QTest::newRow("texture brush with its own transform and origin") << 7;
+    QTest::newRow("many small circles") << 8;
+    QTest::newRow("ring of a fractional width at 6 cm") << 9;
+}
+
+void TstStripFill::sameAsOneFill()
+{
+    QFETCH(int, shape);
+    TCase c;
+    c.Raster = QSize(1650, 1650);
+    c.Brush = QBrush(QColor(0, 0, 128));
+    const QRectF circle(1, 1, 1648, 1648);
+    switch (shape) {
+    case 0:
+        c.Path = Ellipse(circle);
+        break;
+    case 1:
+        c.Path = Stroke(Ellipse(circle.adjusted(20.625, 20.625, -20.625, -20.625)), 41.25);
+        break;
+    case 2: {
+        QPainterPath arc;
+        const QRectF ellipse(275, 275, 1100, 1100);
+        arc.arcMoveTo(ellipse, 20);
+        arc.arcTo(ellipse, 20, 140);
+        c.Path = Stroke(arc, 27.5);
+        break;
+    }
+    case 3:
+    case 4:
+        c.Path = Star(QPointF(800, 900), 700, 7, shape == 3 ? Qt::OddEvenFill : Qt::WindingFill);
+        break;
+    case 5: {
+        QFont font;
+        font.setPixelSize(90);
+        font.setBold(true);
+        c.Path.addText(QPointF(20, 900), font, QStringLiteral("Velmar's Kaaskelder * 15 sept. 2013"));
+        break;
+    }
+    case 6:
+        c.Raster = QSize(900, 500);
+        c.Path = Ellipse(QRectF(-100.3, -700.7, 1000, 1900));
+        break;
+    case 7:
+        c.Path = Ellipse(circle);
+        c.Brush = QBrush(Pattern());
+        c.Brush.setTransform(QTransform::fromTranslate(-3.5, 7.25));
+        break;
+    case 8:
+        for (int i = 0; i < 60; ++i)
+            c.Path.addEllipse(QPointF(60 + (i % 10) * 150.3, 80 + (i / 10) * 260.7), 40 + i, 35 + i / 2.0);
+        break;
+    case 9:
+        c.Raster = QSize(750, 750);
+        c.Path = Stroke(Ellipse(QRectF(40.125, 40.125, 669.75, 669.75)), 6.25);
+        break;
+    }
+    const QImage reference = Fill(c, false);
+    const QImage strips = Fill(c, true);
+    int worst = 0;
+    int differing = 0;
+    int painted = 0;
+    for (int y = 0; y < reference.height(); ++y) {
+        for (int x = 0; x < reference.width(); ++x) {
+            const int difference = ChannelDifference(reference.pixel(x, y), strips.pixel(x, y));
+            worst = std::max(worst, difference);
+            differing += difference > 2;
+            painted += reference.pixel(x, y) != qRgb(255, 255, 255);
+        }
+    }
+    QVERIFY2(painted > 1000, "the shape must cover something");
+    // The cut points are rounded once more than in one fill: a few levels on
+    // a few edge pixels, never a seam along a band.
+    QVERIFY2(worst <= 8, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
+    QVERIFY2(differing * 100 <= painted, qPrintable(QStringLiteral("%1 of %2 pixels differ").arg(differing).arg(painted)));
+}
+
+void TstStripFill::otherTransformsFallBack()
+{
+    TCase c;
+    c.Raster = QSize(600, 600);
+    c.Path = Star(QPointF(300, 300), 250, 5, Qt::OddEvenFill);
+    c.Brush = QBrush(QColor(200, 30, 30));
+    c.World = QTransform().translate(300, 300).rotate(17).scale(0.8, 0.8).translate(-300, -300);
+    QCOMPARE(Fill(c, true), Fill(c, false));
+}
+
+void TstStripFill::shapesOffTheRasterDrawNothing()
+{
+    TCase c;
+    c.Raster = QSize(400, 300);
+    c.Brush = QBrush(Qt::black);
+    c.Path = Ellipse(QRectF(10, 310, 380, 900));  // wholly below
+    c.Path.addEllipse(QRectF(10, -2000, 380, 1990));  // wholly above
+    QImage white(c.Raster, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QCOMPARE(Fill(c, true), white);
+}
+
+QTEST_MAIN(TstStripFill)
+#include "tst_strip_fill.moc"
