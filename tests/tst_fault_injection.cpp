@@ -394,6 +394,7 @@ void TstFaultInjection::commandLineRendererUnderFileSizeLimit()
         setrlimit(RLIMIT_FSIZE, &fileSize);
     });
     renderer.start(QStringLiteral(MEROVIK_RENDER_BIN), {QStringLiteral("--size"), QStringLiteral("6"), label, path});
+    QVERIFY2(renderer.waitForStarted(), qPrintable(renderer.errorString()));
     QVERIFY2(renderer.waitForFinished(300000), "merovik-render did not finish");
     const QString errors = QString::fromLocal8Bit(renderer.readAllStandardError());
     QCOMPARE(renderer.exitStatus(), QProcess::NormalExit);
