@@ -188,6 +188,10 @@ qint64 SettledResidentKb(TFrmMain& aWindow, TScriptedDialogs& aDialogs, const QS
             aWindow.spePngWidth->setValue(20 + 10 * step);
         }
     }
+    for (QToolButton* font : {aWindow.spbFontName, aWindow.SpeedButton1, aWindow.SpeedButton3, aWindow.SpeedButton4}) {
+        aDialogs.FontAnswers.push_back(TFontChoice{QStringLiteral("Arial"), 40, 0});
+        font->click();
+    }
     int tag = 0;
     for (QLineEdit* edit : {aWindow.edtName, aWindow.edtType, aWindow.edtSub1, aWindow.edtSub2, aWindow.edtDate})
         edit->setText(QStringLiteral("Velmar Kaaskelder %1").arg(++tag));
