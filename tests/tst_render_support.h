@@ -3,7 +3,6 @@
 // Pixel and file helpers shared by the rendering tests.
 #include <QFile>
 #include <QImage>
-#include <QPoint>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -23,11 +22,15 @@ inline QString Describe(QRgb aColor)
     return QStringLiteral("(%1, %2, %3)").arg(qRed(aColor)).arg(qGreen(aColor)).arg(qBlue(aColor));
 }
 
-inline QByteArray Mismatch(const QPoint& aAt, QRgb aActual, QRgb aExpected)
-{
-    return QStringLiteral("(%1, %2): %3, expected %4")
-        .arg(aAt.x()).arg(aAt.y()).arg(Describe(aActual), Describe(aExpected)).toLocal8Bit();
-}
+// Fails the test function unless pixel (aX, aY) of aImage is within
+// aTolerance levels of aExpected.
+#define VERIFY_PIXEL(aImage, aX, aY, aExpected, aTolerance)                                                   \
+    do {                                                                                                      \
+        const QRgb actual_ = (aImage).pixel((aX), (aY)), expected_ = (aExpected);                             \
+        if (!Near(actual_, expected_, (aTolerance)))                                                          \
+            QFAIL(qPrintable(QStringLiteral("(%1, %2): %3, expected %4")                                      \
+                                 .arg(aX).arg(aY).arg(Describe(actual_), Describe(expected_))));               \
+    } while (false)
 
 // One colour throughout; with alpha when aColor is not opaque.
 inline QImage Solid(const QSize& aSize, QRgb aColor)
