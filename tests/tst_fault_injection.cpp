@@ -102,8 +102,8 @@ int LimitedChild(const QString& aScenario, const QString& aFolder, int aArgc, ch
         window.edtName->setText(text);
         window.close();
     } else if (aScenario == QLatin1String("plain export") || aScenario == QLatin1String("busy export")) {
-        // The smallest label: white and empty, its JPEG stays under the write
-        // buffer of a file (16 KB), which has hidden failed writes before.
+        // The smallest picture an export writes: white and empty at 6 cm,
+        // about 33 KB.
         if (aScenario == QLatin1String("plain export"))
             window.rdgLabelSize->Item(0)->click();
         dialogs.SavePictureAnswers.push_back(folder.filePath(QStringLiteral("label.jpg")));
