@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -94,6 +95,17 @@ QImage SubImage(const QImage& aImage, const QRect& aRect)
         return aImage.copy(aRect);
     return QImage(aImage.constScanLine(aRect.y()) + qsizetype(aRect.x()) * 4, aRect.width(), aRect.height(),
                   aImage.bytesPerLine(), aImage.format());
+}
+
+// aOver at coverage aCover over aUnder, rounded as Qt's raster engine rounds.
+QRgb Interpolate(QRgb aOver, uint aCover, QRgb aUnder)
+{
+    const uint rest = 255 - aCover;
+    uint t = (aOver & 0xff00ff) * aCover + (aUnder & 0xff00ff) * rest;
+    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    uint u = ((aOver >> 8) & 0xff00ff) * aCover + ((aUnder >> 8) & 0xff00ff) * rest;
+    u = (u + ((u >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return t | u;
 }
 
 // For each raster row, the pixels the fill of the label circle can touch:
@@ -329,21 +341,87 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
 {
     const TLabelImage& bg = aDoc.FLabelBg;
     const int w = FBmp.width();
+    QPainterPath circle;
+    circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
     // Photo mode without a usable photo (none chosen yet, vanished, not a
     // picture) keeps the colour, as loading a label whose photo is missing does.
     QBrush brush{QColor::fromRgb(ColorRefToARGB(bg.Color))};
     if (!bg.UseColor) {
         const QImage texture = BackgroundTexture(bg, w);
         if (!texture.isNull()) {
+            if (DrawTexturedCircle(circle, texture))
+                return;
             brush = QBrush(texture);
             // The texture starts at the raster's origin: undo the pass's
             // half-pixel shift, so photo pixels land on raster pixels unfiltered.
             brush.setTransform(QTransform::fromTranslate(-0.5, -0.5));
         }
     }
-    QPainterPath circle;
-    circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
     FillPathInStrips(*FGr, circle, brush);
+}
+
+bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture)
+{
+    // Only straight onto the raster of the pass, as the pass's painter would.
+    const QTransform world = FGr->worldTransform();
+    if (FGr->device() != &FBmp || FGr->hasClipping() || FGr->opacity() != 1.0
+        || FGr->compositionMode() != QPainter::CompositionMode_SourceOver || world.type() > QTransform::TxTranslate
+        || aTexture.size() != FBmp.size() || aTexture.format() != QImage::Format_RGB32
+        || FBmp.format() != QImage::Format_RGB32)
+        return false;
+    if (FCoverage.size() != FBmp.size())
+        FCoverage = QImage(FBmp.size(), QImage::Format_Alpha8);
+    if (FCoverage.isNull())
+        return false;
+
+    // The pass's circle on the raster: centre W/2 + 1/2, radius (W - 2)/2.
+    // Pixels two pixels inside it lie wholly inside Qt's flattened curve.
+    const int w = FBmp.width();
+    const double centre = w / 2.0 + 0.5;
+    const double inner = (w - 2) / 2.0 - 2;
+    const auto inside = [centre, inner](int aTop, int aBottom) {
+        const double dy = std::max(std::abs(aTop - centre), std::abs(aBottom - centre));
+        if (dy >= inner)
+            return QRect();
+        const double half = std::sqrt(inner * inner - dy * dy);
+        const int left = int(std::ceil(centre - half));
+        const int right = int(std::floor(centre + half));
+        return QRect(left, aTop, right - left, aBottom - aTop);
+    };
+
+    // The coverage of the circle's edge, from Qt's rasteriser as for any
+    // fill; the inside is known to be whole.
+    FCoverage.fill(0);
+    {
+        QPainter coverage(&FCoverage);
+        coverage.setRenderHints(FGr->renderHints());
+        coverage.setTransform(world);
+        FillPathInStrips(coverage, aCircle, QBrush(Qt::white), inside);
+    }
+    // The texture drawn through it as Qt blends an opaque texture: copied
+    // where covered, mixed with what is below by the coverage on the edge. Qt
+    // hands texture blending to its pool thread a batch of spans at a time
+    // and waits; here the inside is a memcpy a row.
+    const QList<TRowSpan> rows = LabelCircleRows(w);
+    for (int y = 0; y < FBmp.height(); ++y) {
+        const auto [from, to] = rows[y];
+        if (from >= to)
+            continue;
+        const QRect whole = inside(y, y + 1);
+        const int wholeFrom = whole.isEmpty() ? to : std::clamp(whole.left(), from, to);
+        const int wholeTo = whole.isEmpty() ? to : std::clamp(whole.left() + whole.width(), wholeFrom, to);
+        const uchar* cover = FCoverage.constScanLine(y);
+        const auto* source = reinterpret_cast<const QRgb*>(aTexture.constScanLine(y));
+        auto* target = reinterpret_cast<QRgb*>(FBmp.scanLine(y));
+        std::memcpy(target + wholeFrom, source + wholeFrom, std::size_t(wholeTo - wholeFrom) * sizeof(QRgb));
+        for (int x = from; x < to; ++x) {
+            if (x == wholeFrom)
+                x = wholeTo;
+            if (x < to && cover[x] != 0)
+                target[x] = cover[x] == 255 ? source[x] : Interpolate(source[x], cover[x], target[x]);
+        }
+    }
+    return true;
 }
 
 QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize)

@@ -82,8 +82,13 @@ private:
     // the colour matrix applied and drawn over white, so opaque; null when the
     // photo cannot be used.
     QImage BackgroundTexture(const TLabelImage& aBg, int aWidth);
+    // Draws aTexture through aCircle onto the raster itself, the painter's
+    // fill done by hand; false, drawing nothing, when the painter is not the
+    // pass's on the raster.
+    bool DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture);
     // The middle picture, reduced ahead of drawing when it is drawn smaller.
     QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
 
     TPictureCache FPictures;
+    QImage FCoverage;  // scratch: the label circle's coverage, drawn anew every pass
 };

@@ -105,7 +105,7 @@ struct TRun
 
 }  // namespace
 
-void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush)
+void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush, const TInsideRect& aInside)
 {
     const QTransform world = aPainter.worldTransform();
     const QPaintDevice* device = aPainter.device();
@@ -157,6 +157,8 @@ void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrus
             maxY = std::max(maxY, point.Y);
         }
     }
+    // Leaving a rectangle out takes the odd-even rule; a fallback fills it all.
+    const bool leaveOut = aInside && aPath.fillRule() == Qt::OddEvenFill;
     if (!finite || contours.empty()) {
         aPainter.fillPath(aPath, aBrush);
         return;
@@ -265,7 +267,8 @@ void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrus
     QPainterPath piece;
     std::vector<const TRun*> downs;
     std::vector<const TRun*> ups;
-    for (const std::vector<TRun>& strip : runs) {
+    for (int index = 0; index < strips; ++index) {
+        const std::vector<TRun>& strip = runs[index];
         if (strip.empty())
             continue;
         piece.clear();
@@ -292,6 +295,13 @@ void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrus
             addPoints(*downs[i], true);
             addPoints(*ups[i], false);
             piece.closeSubpath();
+        }
+        if (leaveOut) {
+            const int stripTop = int(top) + index * StripRows;
+            const QRect inside = aInside(stripTop, stripTop + StripRows)
+                                     .intersected(QRect(0, stripTop, device->width(), StripRows));
+            if (!inside.isEmpty())
+                piece.addRect(inside);
         }
         aPainter.fillPath(piece, brush);
     }

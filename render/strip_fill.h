@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QRect>
+
+#include <functional>
+
 class QBrush;
 class QPainter;
 class QPainterPath;
@@ -16,5 +20,12 @@ class QPainterPath;
 // curves are flattened exactly as Qt flattens them, so the pixels are those
 // of one fill up to the rounding of the cut points.
 //
+// aInside, when given, names for the raster rows [top, bottom) of a band a
+// rectangle of raster pixels that aPath, filled odd-even, covers wholly; the
+// band's fill leaves it out, for the caller to fill some cheaper way. Its
+// edges lie on pixel boundaries, so the pixels around it keep their coverage.
+//
 // Falls back to QPainter::fillPath for transforms other than translations.
-void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush);
+using TInsideRect = std::function<QRect(int aTop, int aBottom)>;
+void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush,
+                      const TInsideRect& aInside = {});

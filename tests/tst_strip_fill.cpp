@@ -1,6 +1,8 @@
 // Filling in bands of rows gives the pixels of one fill: every shape the
 // render pass fills that way, and some it does not, against
 // QPainter::fillPath on the same raster.
+#include "label/label_document.h"
+#include "render/label_renderer.h"
 #include "render/strip_fill.h"
 
 #include <QBrush>
@@ -11,6 +13,7 @@
 #include <QPainterPathStroker>
 #include <QPen>
 #include <QPolygonF>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -93,8 +96,11 @@ class TstStripFill : public QObject
 private slots:
     void sameAsOneFill_data();
     void sameAsOneFill();
+    void insideLeftOutForTheCaller();
     void otherTransformsFallBack();
     void shapesOffTheRasterDrawNothing();
+    void photoCircleAsQtFillsIt_data();
+    void photoCircleAsQtFillsIt();
 };
 
 void TstStripFill::sameAsOneFill_data()
@@ -183,6 +189,47 @@ void TstStripFill::sameAsOneFill()
     QVERIFY2(differing * 100 <= painted, qPrintable(QStringLiteral("%1 of %2 pixels differ").arg(differing).arg(painted)));
 }
 
+// The rectangles the caller names are left untouched, and filling them
+// afterwards gives the pixels of one fill.
+void TstStripFill::insideLeftOutForTheCaller()
+{
+    TCase c;
+    c.Raster = QSize(800, 800);
+    c.Path = Ellipse(QRectF(1, 1, 798, 798));
+    c.Brush = QBrush(QColor(0, 0, 128));
+    QList<QRect> named;
+    const auto inside = [&named](int aTop, int aBottom) {
+        // A square well inside the disc, cut to the band.
+        const QRect rect = QRect(QPoint(250, 250), QPoint(549, 549)).intersected(QRect(0, aTop, 800, aBottom - aTop));
+        named.append(rect);
+        return rect;
+    };
+    QImage image(c.Raster, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(c.World);
+        FillPathInStrips(painter, c.Path, c.Brush, inside);
+    }
+    QVERIFY(named.size() > 20);
+    for (const QRect& rect : named)
+        if (!rect.isEmpty())
+            QCOMPARE(image.pixel(rect.center()), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(400, 100), QColor(0, 0, 128).rgb());
+    {
+        QPainter painter(&image);
+        for (const QRect& rect : named)
+            painter.fillRect(rect, c.Brush);
+    }
+    const QImage reference = Fill(c, false);
+    int worst = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            worst = std::max(worst, ChannelDifference(image.pixel(x, y), reference.pixel(x, y)));
+    QVERIFY2(worst <= 8, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
+}
+
 void TstStripFill::otherTransformsFallBack()
 {
     TCase c;
@@ -203,6 +250,59 @@ void TstStripFill::shapesOffTheRasterDrawNothing()
     QImage white(c.Raster, QImage::Format_RGB32);
     white.fill(Qt::white);
     QCOMPARE(Fill(c, true), white);
+}
+
+void TstStripFill::photoCircleAsQtFillsIt_data()
+{
+    QTest::addColumn<int>("sizeItem");
+    QTest::addColumn<int>("trans");
+    QTest::newRow("6 cm, opaque") << 0 << 0;
+    QTest::newRow("10 cm, transparency 40") << 1 << 40;
+    QTest::newRow("14 cm, transparency 90") << 2 << 90;
+}
+
+// The background step draws the photo's texture into the raster by hand
+// where the pass's painter allows; a clipped painter takes Qt's texture
+// fill. Both give the same pixels, on a yellow raster so the edge shows.
+void TstStripFill::photoCircleAsQtFillsIt()
+{
+    QFETCH(int, sizeItem);
+    QFETCH(int, trans);
+    QTemporaryDir dir;
+    QImage photo(900, 700, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb((x * 3) % 256, (y * 5) % 256, (x + y) % 256));
+    const QString path = dir.filePath(QStringLiteral("photo.png"));
+    QVERIFY(photo.save(path));
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = path;
+    doc.FLabelBg.Trans = trans;
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(sizeItem);
+    QImage drawn[2];
+    for (int clipped = 0; clipped < 2; ++clipped) {
+        renderer.FBmp.fill(qRgb(255, 255, 0));
+        QPainter painter(&renderer.FBmp);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+        painter.translate(0.5, 0.5);
+        if (clipped)
+            painter.setClipRect(QRectF(-1, -1, renderer.FBmp.width() + 2, renderer.FBmp.height() + 2));
+        renderer.FGr = &painter;
+        renderer.DrawBackground(doc);
+        renderer.FGr = nullptr;
+        painter.end();
+        drawn[clipped] = renderer.FBmp.copy();
+    }
+    int worst = 0;
+    for (int y = 0; y < drawn[0].height(); ++y)
+        for (int x = 0; x < drawn[0].width(); ++x)
+            worst = std::max(worst, ChannelDifference(drawn[0].pixel(x, y), drawn[1].pixel(x, y)));
+    QVERIFY2(worst <= 1, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
+    const int w = drawn[0].width();
+    QVERIFY(drawn[0].pixel(w / 2, w / 2) != qRgb(255, 255, 0));
+    QCOMPARE(drawn[0].pixel(2, 2), qRgb(255, 255, 0));
 }
 
 QTEST_MAIN(TstStripFill)
