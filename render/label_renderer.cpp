@@ -369,8 +369,10 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
         || aTexture.size() != FBmp.size() || aTexture.format() != QImage::Format_RGB32
         || FBmp.format() != QImage::Format_RGB32)
         return false;
+    // Premultiplied ARGB, not an 8-bit format: Qt fills those by its generic
+    // path, which it spreads over its pool thread as it does textures.
     if (FCoverage.size() != FBmp.size())
-        FCoverage = QImage(FBmp.size(), QImage::Format_Alpha8);
+        FCoverage = QImage(FBmp.size(), QImage::Format_ARGB32_Premultiplied);
     if (FCoverage.isNull())
         return false;
 
@@ -389,9 +391,21 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
         return QRect(left, aTop, right - left, aBottom - aTop);
     };
 
+    // The rows' spans the fill can touch, split where the inside is known to
+    // be wholly covered.
+    const QList<TRowSpan> rows = LabelCircleRows(w);
+    QList<TRowSpan> wholeRows(rows.size());
+    for (int y = 0; y < rows.size(); ++y) {
+        const auto [from, to] = rows[y];
+        const QRect whole = inside(y, y + 1);
+        const int wholeFrom = whole.isEmpty() ? to : std::clamp(whole.left(), from, to);
+        wholeRows[y] = {wholeFrom, whole.isEmpty() ? to : std::clamp(whole.left() + whole.width(), wholeFrom, to)};
+        auto* cover = reinterpret_cast<QRgb*>(FCoverage.scanLine(y));
+        std::fill(cover + from, cover + wholeRows[y].first, 0);
+        std::fill(cover + wholeRows[y].second, cover + to, 0);
+    }
     // The coverage of the circle's edge, from Qt's rasteriser as for any
-    // fill; the inside is known to be whole.
-    FCoverage.fill(0);
+    // fill, in the alpha of white.
     {
         QPainter coverage(&FCoverage);
         coverage.setRenderHints(FGr->renderHints());
@@ -402,23 +416,23 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
     // where covered, mixed with what is below by the coverage on the edge. Qt
     // hands texture blending to its pool thread a batch of spans at a time
     // and waits; here the inside is a memcpy a row.
-    const QList<TRowSpan> rows = LabelCircleRows(w);
     for (int y = 0; y < FBmp.height(); ++y) {
         const auto [from, to] = rows[y];
         if (from >= to)
             continue;
-        const QRect whole = inside(y, y + 1);
-        const int wholeFrom = whole.isEmpty() ? to : std::clamp(whole.left(), from, to);
-        const int wholeTo = whole.isEmpty() ? to : std::clamp(whole.left() + whole.width(), wholeFrom, to);
-        const uchar* cover = FCoverage.constScanLine(y);
+        const auto [wholeFrom, wholeTo] = wholeRows[y];
+        const auto* cover = reinterpret_cast<const QRgb*>(FCoverage.constScanLine(y));
         const auto* source = reinterpret_cast<const QRgb*>(aTexture.constScanLine(y));
         auto* target = reinterpret_cast<QRgb*>(FBmp.scanLine(y));
         std::memcpy(target + wholeFrom, source + wholeFrom, std::size_t(wholeTo - wholeFrom) * sizeof(QRgb));
         for (int x = from; x < to; ++x) {
             if (x == wholeFrom)
                 x = wholeTo;
-            if (x < to && cover[x] != 0)
-                target[x] = cover[x] == 255 ? source[x] : Interpolate(source[x], cover[x], target[x]);
+            if (x >= to)
+                break;
+            const uint alpha = qAlpha(cover[x]);
+            if (alpha != 0)
+                target[x] = alpha == 255 ? source[x] : Interpolate(source[x], alpha, target[x]);
         }
     }
     return true;

@@ -90,5 +90,5 @@ private:
     QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
 
     TPictureCache FPictures;
-    QImage FCoverage;  // scratch: the label circle's coverage, drawn anew every pass
+    QImage FCoverage;  // scratch: the label circle's edge coverage, drawn anew every pass
 };
