@@ -444,10 +444,13 @@ QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecode
     // aliased; a smooth reduction to twice the drawn size keeps it clean. Not
     // to the drawn size itself: Qt blits an unscaled image at a rounded pixel
     // position with hard edges, while a scaled one keeps its fractional place.
-    const QSize reduced(std::max(1, int(std::ceil(2 * aDrawnSize.width()))),
-                        std::max(1, int(std::ceil(2 * aDrawnSize.height()))));
-    if (reduced.width() >= aDecoded.width() || reduced.height() >= aDecoded.height())
+    // Compared before converting: a hand-edited width can make the drawn size
+    // far larger than an int holds.
+    const double wide = std::ceil(2 * aDrawnSize.width());
+    const double high = std::ceil(2 * aDrawnSize.height());
+    if (!(wide < aDecoded.width() && high < aDecoded.height()))
         return aDecoded;
+    const QSize reduced(std::max(1, int(wide)), std::max(1, int(high)));
     const QString key = QStringLiteral("middle %1x%2").arg(reduced.width()).arg(reduced.height());
     QImage image = FPictures.Derived(aPath, key);
     if (image.isNull()) {
