@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <climits>
+
 namespace {
 
 const QString TestData = QStringLiteral(MEROVIK_TEST_DATA);
@@ -54,6 +56,7 @@ private slots:
     void colorText();
     void labelRender_data() { AddInputRows(QStringLiteral("fuzz_label_render")); }
     void labelRender();
+    void middlePictureWiderThanAnInt();
 
 private:
     QTemporaryDir FDir;
@@ -91,6 +94,31 @@ void TstFuzzRegressions::labelRender()
     QVERIFY2(!path.isEmpty(), "no inputs for this target");
     const QString failure = MerovikFuzz::CheckLabelRender(Input(path), FDir.path(), *FPictures, FRenderer);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
+}
+
+// What fuzz_label_render found: a middle picture whose hand-edited width
+// makes it billions of pixels wide was reduced to one pixel, its size having
+// overflowed an int. Its middle, under the raster's centre, is drawn.
+void TstFuzzRegressions::middlePictureWiderThanAnInt()
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    for (int y = 3; y <= 4; ++y)
+        for (int x = 3; x <= 4; ++x)
+            picture.setPixel(x, y, qRgb(0, 255, 0));
+    const QString path = FDir.filePath(QStringLiteral("centre.png"));
+    QVERIFY(picture.save(path, "PNG"));
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = true;
+    doc.FLabelBg.UsePng = true;
+    doc.FLabelBg.PngFile = path;
+    doc.FLabelBg.PngWidth = INT32_MAX;
+    doc.FLabelBg.PngPosX = 0;
+    doc.FLabelBg.PngPosY = 0;
+    FRenderer.DrawLabel(doc);
+    const QRgb centre = FRenderer.FBmp.pixel(375, 375);
+    QVERIFY2(qGreen(centre) > 200 && qRed(centre) < 50,
+             qPrintable(QStringLiteral("rgb(%1, %2, %3)").arg(qRed(centre)).arg(qGreen(centre)).arg(qBlue(centre))));
 }
 
 QTEST_MAIN(TstFuzzRegressions)
