@@ -362,12 +362,13 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
 
 bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture)
 {
-    // Only straight onto the raster of the pass, as the pass's painter would.
+    // Only straight onto the raster, with the pass's painter as DrawLabel set
+    // it up: the circle's place below assumes its half-pixel shift.
     const QTransform world = FGr->worldTransform();
     if (FGr->device() != &FBmp || FGr->hasClipping() || FGr->opacity() != 1.0
-        || FGr->compositionMode() != QPainter::CompositionMode_SourceOver || world.type() > QTransform::TxTranslate
-        || aTexture.size() != FBmp.size() || aTexture.format() != QImage::Format_RGB32
-        || FBmp.format() != QImage::Format_RGB32)
+        || FGr->compositionMode() != QPainter::CompositionMode_SourceOver
+        || FGr->deviceTransform() != QTransform::fromTranslate(0.5, 0.5) || aTexture.size() != FBmp.size()
+        || aTexture.format() != QImage::Format_RGB32 || FBmp.format() != QImage::Format_RGB32)
         return false;
     // Premultiplied ARGB, not an 8-bit format: Qt fills those by its generic
     // path, which it spreads over its pool thread as it does textures.

@@ -109,7 +109,8 @@ void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrus
 {
     const QTransform world = aPainter.worldTransform();
     const QPaintDevice* device = aPainter.device();
-    if (aPath.isEmpty() || !device || world.type() > QTransform::TxTranslate) {
+    // A device pixel ratio other than 1 shows as a device transform of its own.
+    if (aPath.isEmpty() || !device || world.type() > QTransform::TxTranslate || aPainter.deviceTransform() != world) {
         aPainter.fillPath(aPath, aBrush);
         return;
     }
