@@ -24,6 +24,8 @@ class QPainterPath;
 // rectangle of raster pixels that aPath, filled odd-even, covers wholly; the
 // band's fill leaves it out, for the caller to fill some cheaper way. Its
 // edges lie on pixel boundaries, so the pixels around it keep their coverage.
+// A path filled in one piece (the fallbacks) fills the rectangles too: what
+// the caller draws there must not depend on their being left out.
 //
 // Falls back to QPainter::fillPath for transforms other than translations.
 using TInsideRect = std::function<QRect(int aTop, int aBottom)>;
