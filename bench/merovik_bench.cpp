@@ -170,13 +170,20 @@ void DrawLabelBench(benchmark::State& aState, bool aPhoto, int aPixels, bool aCo
     cpu.Report(aState);
 }
 
-void ExportBench(benchmark::State& aState, int aPixels)
+// A renderer holding the plain label, drawn once, at that raster width.
+TLabelRenderer RenderedPlain(int aPixels)
 {
     TLabelDocument doc;
     FillPlain(doc);
     TLabelRenderer renderer;
     renderer.SetLabelSize(SizeItem(aPixels));
     renderer.DrawLabel(doc);
+    return renderer;
+}
+
+void ExportBench(benchmark::State& aState, int aPixels)
+{
+    const TLabelRenderer renderer = RenderedPlain(aPixels);
     const ProcessCpu cpu;
     for (auto _ : aState) {
         const QString error = WriteJpeg(renderer.FBmp, Files->Export, 98);
@@ -190,11 +197,7 @@ void ExportBench(benchmark::State& aState, int aPixels)
 
 void ShowInWindowBench(benchmark::State& aState, int aPixels)
 {
-    TLabelDocument doc;
-    FillPlain(doc);
-    TLabelRenderer renderer;
-    renderer.SetLabelSize(SizeItem(aPixels));
-    renderer.DrawLabel(doc);
+    const TLabelRenderer renderer = RenderedPlain(aPixels);
     const ProcessCpu cpu;
     for (auto _ : aState) {
         QImage shown = ScaleForDisplay(renderer.FBmp, QSize(641, 641), 1.0);

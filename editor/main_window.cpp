@@ -63,11 +63,31 @@ QToolButton* BrowseButton(QWidget* aParent)
     return button;
 }
 
-QLineEdit* PathEdit(QWidget* aParent)
+// A picture path edit filling the row, with its browse button at the right.
+QHBoxLayout* PathRow(QWidget* aParent, QLineEdit*& aEdit, QToolButton*& aButton)
 {
-    auto* edit = new QLineEdit(aParent);
-    edit->setFont(Tahoma(10));
-    return edit;
+    aEdit = new QLineEdit(aParent);
+    aEdit->setFont(Tahoma(10));
+    aButton = BrowseButton(aParent);
+    auto* row = new QHBoxLayout;
+    row->addWidget(aEdit, 1);
+    row->addWidget(aButton);
+    return row;
+}
+
+// A caption, a 44 pixel spin edit and its unit, left-aligned.
+QHBoxLayout* SpinRow(QWidget* aParent, QLabel*& aCaption, const QString& aCaptionText, TSpinEdit* aSpin,
+                     QLabel*& aUnit, const QString& aUnitText)
+{
+    aCaption = new QLabel(aCaptionText, aParent);
+    aSpin->setFixedWidth(44);
+    aUnit = new QLabel(aUnitText, aParent);
+    auto* row = new QHBoxLayout;
+    row->addWidget(aCaption);
+    row->addWidget(aSpin);
+    row->addWidget(aUnit);
+    row->addStretch(1);
+    return row;
 }
 
 }  // namespace
@@ -181,22 +201,10 @@ QWidget* TFrmMain::CreateBackgroundTab()
                                 gbBgImage);
     rdgEffect->SetItemIndex(0);
     image->addWidget(rdgEffect);
-    auto* photoRow = new QHBoxLayout;
-    edtBgImage = PathEdit(gbBgImage);
-    btnBgImage = BrowseButton(gbBgImage);
-    photoRow->addWidget(edtBgImage, 1);
-    photoRow->addWidget(btnBgImage);
-    image->addLayout(photoRow);
-    auto* transRow = new QHBoxLayout;
-    Label2 = new QLabel(QStringLiteral("Transparantie"), gbBgImage);
+    image->addLayout(PathRow(gbBgImage, edtBgImage, btnBgImage));
     spEdit = new TSpinEdit(0, 90, 10, 0, gbBgImage);
-    spEdit->setFixedWidth(44);
-    Label12 = new QLabel(QStringLiteral("%"), gbBgImage);
-    transRow->addWidget(Label2);
-    transRow->addWidget(spEdit);
-    transRow->addWidget(Label12);
-    transRow->addStretch(1);
-    image->addLayout(transRow);
+    image->addLayout(
+        SpinRow(gbBgImage, Label2, QStringLiteral("Transparantie"), spEdit, Label12, QStringLiteral("%")));
     column->addWidget(gbBgImage);
 
     gbBgColor = new QGroupBox(QStringLiteral("Achtergrond kleur"), TabSheet1);
@@ -214,22 +222,10 @@ QWidget* TFrmMain::CreateBackgroundTab()
     middle->setSpacing(6);
     chkMiddleImg = new QCheckBox(QStringLiteral("Gebruik foto in midden label"), GroupBox3);
     middle->addWidget(chkMiddleImg);
-    auto* pictureRow = new QHBoxLayout;
-    edtMiddleImg = PathEdit(GroupBox3);
-    btnMiddleImg = BrowseButton(GroupBox3);
-    pictureRow->addWidget(edtMiddleImg, 1);
-    pictureRow->addWidget(btnMiddleImg);
-    middle->addLayout(pictureRow);
-    auto* widthRow = new QHBoxLayout;
-    Label10 = new QLabel(QStringLiteral("Breedte:"), GroupBox3);
+    middle->addLayout(PathRow(GroupBox3, edtMiddleImg, btnMiddleImg));
     spePngWidth = new TSpinEdit(10, 90, 2, 10, GroupBox3);
-    spePngWidth->setFixedWidth(44);
-    Label11 = new QLabel(QStringLiteral("% van de breedte van het label"), GroupBox3);
-    widthRow->addWidget(Label10);
-    widthRow->addWidget(spePngWidth);
-    widthRow->addWidget(Label11);
-    widthRow->addStretch(1);
-    middle->addLayout(widthRow);
+    middle->addLayout(SpinRow(GroupBox3, Label10, QStringLiteral("Breedte:"), spePngWidth, Label11,
+                              QStringLiteral("% van de breedte van het label")));
 
     auto* moveRow = new QHBoxLayout;
     const auto addMove = [&](QLabel*& aLabel, const QString& aCaption, TRepeatButton*& aButton, int aTag, int aIcon) {

@@ -169,7 +169,8 @@ private:
     void spePngWidthChange();
     void btnPngXClick(QObject* aSender);
     void ChangeFont(TLabelText& aText);
-    QString BrowsePicture(const QLineEdit* aPathEdit);
+    // Runs the picture dialog; a chosen file goes into the edit and aField, then the label is redrawn.
+    void BrowsePicture(QLineEdit* aPathEdit, QString& aField);
 
     // Label library and export (main_window_library.cpp).
     void btnNewClick();

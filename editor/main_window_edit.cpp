@@ -118,24 +118,23 @@ void TFrmMain::spEditChange()
         DrawLabel();
 }
 
-QString TFrmMain::BrowsePicture(const QLineEdit* aPathEdit)
+void TFrmMain::BrowsePicture(QLineEdit* aPathEdit, QString& aField)
 {
     if (FileExists(aPathEdit->text()))
         FPictureDlgFile = aPathEdit->text();
     const QString chosen = FDialogs.OpenPicture(this, FPictureDlgFile);
-    if (!chosen.isEmpty())
-        FPictureDlgFile = chosen;
-    return chosen;
+    // A cancelled dialog changes nothing and draws nothing.
+    if (chosen.isEmpty())
+        return;
+    FPictureDlgFile = chosen;
+    aPathEdit->setText(chosen);
+    aField = chosen;
+    DrawLabel();
 }
 
 void TFrmMain::btnBgImageClick()
 {
-    const QString file = BrowsePicture(edtBgImage);
-    if (file.isEmpty())
-        return;
-    edtBgImage->setText(file);
-    FDocument.FLabelBg.FileName = file;
-    DrawLabel();
+    BrowsePicture(edtBgImage, FDocument.FLabelBg.FileName);
 }
 
 void TFrmMain::chkMiddleImgClick()
@@ -147,12 +146,7 @@ void TFrmMain::chkMiddleImgClick()
 
 void TFrmMain::btnMiddleImgClick()
 {
-    const QString file = BrowsePicture(edtMiddleImg);
-    if (file.isEmpty())
-        return;
-    edtMiddleImg->setText(file);
-    FDocument.FLabelBg.PngFile = file;
-    DrawLabel();
+    BrowsePicture(edtMiddleImg, FDocument.FLabelBg.PngFile);
 }
 
 void TFrmMain::spePngWidthChange()
