@@ -14,13 +14,18 @@ PACKAGES=(
   libqt6svg6
   qt6-image-formats-plugins
   qt6-qpa-plugins
+  qt6-translations-l10n
   libgl-dev
   libbenchmark-dev
+  libcsv-dev
   fonts-liberation2
   fonts-dejavu-core
   xvfb
   xauth
   imagemagick
+  poppler-utils
+  desktop-file-utils
+  libxml2-utils
   clang
   libclang-rt-14-dev
 )
