@@ -158,7 +158,7 @@ void DrawLabelBench(benchmark::State& aState, bool aPhoto, int aPixels, bool aCo
             aState.ResumeTiming();
         }
         renderer.DrawLabel(doc);
-        benchmark::DoNotOptimize(renderer.FBmp.constBits());
+        benchmark::DoNotOptimize(renderer.Raster().constBits());
         // Cold passes decode both pictures, warm ones nothing: anything else
         // would measure another pass than the name says.
         const int expected = aCold && aPhoto ? 2 : 0;
@@ -186,7 +186,7 @@ void ExportBench(benchmark::State& aState, int aPixels)
     const TLabelRenderer renderer = RenderedPlain(aPixels);
     const ProcessCpu cpu;
     for (auto _ : aState) {
-        const QString error = WriteJpeg(renderer.FBmp, Files->Export, 98);
+        const QString error = WriteJpeg(renderer.Raster(), Files->Export, 98);
         if (!error.isEmpty()) {
             aState.SkipWithError(error.toUtf8().constData());
             break;
@@ -200,7 +200,7 @@ void ShowInWindowBench(benchmark::State& aState, int aPixels)
     const TLabelRenderer renderer = RenderedPlain(aPixels);
     const ProcessCpu cpu;
     for (auto _ : aState) {
-        QImage shown = ScaleForDisplay(renderer.FBmp, QSize(641, 641), 1.0);
+        QImage shown = ScaleForDisplay(renderer.Raster(), QSize(641, 641), 1.0);
         benchmark::DoNotOptimize(shown.constBits());
     }
     cpu.Report(aState);

@@ -128,7 +128,7 @@ TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aPa
 
     // The raster starts at 10 cm, whatever size was shown last time.
     FRenderer.SetLabelSize(1);
-    Image1->SetRaster(&FRenderer.FBmp);
+    Image1->SetRaster(&FRenderer.Raster());
 
     Connect();
     HandleIniFile(QString(), false);

@@ -534,10 +534,8 @@ inline QString CheckLabelRender(const QByteArray& aBytes, const QString& aFolder
     aRenderer.Pictures().Clear();
 
     aRenderer.DrawLabel(doc);
-    if (aRenderer.FGr)
-        return QStringLiteral("the drawing context outlived the pass");
-    if (aRenderer.FBmp.size() != QSize(aRenderer.ImgWidth, aRenderer.ImgWidth)
-        || aRenderer.FBmp.format() != QImage::Format_RGB32)
+    if (aRenderer.Raster().size() != QSize(aRenderer.LabelWidth(), aRenderer.LabelWidth())
+        || aRenderer.Raster().format() != QImage::Format_RGB32)
         return QStringLiteral("the raster changed its size or format");
 
     if (!AllValidUtf16(doc))

@@ -2,18 +2,21 @@
 
 #include "label/ini_file.h"
 
+#include <QFileInfo>
+
 TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
 {
     const TIniFile file(aFile);
     TLoadReport report;
     report.FileFound = file.Exists();
     report.ReadError = file.ReadError();
+    Folder = QFileInfo(aFile).absolutePath();
     // A file that cannot be read reads as empty: every key takes its default.
     FLabelName.LoadFromFile(file, report.Errors);
     FLabelType.LoadFromFile(file, report.Errors);
     FLabelSub1.LoadFromFile(file, report.Errors);
     FLabelSub2.LoadFromFile(file, report.Errors);
-    FLabelBg.LoadFromFile(file, report.Errors);
+    FLabelBg.LoadFromFile(file, report.Errors, report.Warnings);
     FLabelDate.LoadFromFile(file, report.Errors);
     FLabelRing1.LoadFromFile(file, report.Errors);
     FLabelRing2.LoadFromFile(file, report.Errors);

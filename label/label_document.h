@@ -11,6 +11,7 @@ struct TLoadReport
     bool FileFound = false;  // false: no such file; every key took its default
     QString ReadError;       // the file exists but could not be read
     QStringList Errors;      // conversion errors; those keys took their defaults
+    QStringList Warnings;    // what was read but cannot be used, such as a picture that is not there
 
     bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }
 };
@@ -31,9 +32,16 @@ public:
     TLabelItem FLabelRing3{QStringLiteral("Ring3")};
     TLabelItem FLabelRing4{QStringLiteral("Ring4")};
 
-    // Reads every element from aFile. A missing file, section or key gives the
-    // defaults; a colour that cannot be read takes its default and is reported,
-    // and reading goes on.
+    // The folder of the file the document was read from, where relative
+    // picture paths are looked for first; not stored in any file.
+    QString Folder;
+
+    // aPath (a picture path of the document) as a path to open.
+    QString PicturePath(const QString& aPath) const { return ResolvePicturePath(aPath, Folder); }
+
+    // Reads every element from aFile and sets Folder to its folder. A missing
+    // file, section or key gives the defaults; a colour that cannot be read
+    // takes its default and is reported, and reading goes on.
     TLoadReport LoadFromFile(const QString& aFile);
 
     // Writes every element into aFile, keeping every other line of an existing

@@ -3,6 +3,7 @@
 #include "label/colors.h"
 #include "label/ini_file.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -30,6 +31,14 @@ bool IsExistingFile(const QString& aPath)
 
 } // namespace
 
+QString ResolvePicturePath(const QString& aPath, const QString& aFolder)
+{
+    if (aPath.isEmpty() || aFolder.isEmpty() || QDir::isAbsolutePath(aPath))
+        return aPath;
+    const QString beside = QDir(aFolder).filePath(aPath);
+    return QFileInfo(beside).isFile() ? beside : aPath;
+}
+
 void TLabelText::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
 {
     Q_UNUSED(aErrors);  // a text has no colour key; FontColor is a plain integer
@@ -47,12 +56,16 @@ void TLabelText::SaveToFile(TIniFile& aFile) const
     aFile.WriteString(Id, QStringLiteral("Text"), Text);
 }
 
-void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStringList& aWarnings)
 {
+    const QString folder = QFileInfo(aFile.FileName()).absolutePath();
     FileName = aFile.ReadString(Id, QStringLiteral("FileName"), QString());
     UseColor = aFile.ReadBool(Id, QStringLiteral("UseColor"), true);
-    // A photo that has gone, or was never chosen, leaves the plain colour.
-    if (!IsExistingFile(FileName)) {
+    // A photo that has gone, or was never chosen, leaves the plain colour;
+    // one that was in use is named, so its loss does not go unnoticed.
+    if (!IsExistingFile(ResolvePicturePath(FileName, folder))) {
+        if (!FileName.isEmpty() && !UseColor)
+            aWarnings << QStringLiteral("background photo \"%1\": not found").arg(FileName);
         FileName.clear();
         UseColor = true;
     }
@@ -67,7 +80,9 @@ void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
     PngWidth = aFile.ReadInteger(Id, QStringLiteral("PngWidth"), 20);
     PngFile = aFile.ReadString(Id, QStringLiteral("PngFile"), QString());
     UsePng = aFile.ReadBool(Id, QStringLiteral("UsePng"), false);
-    if (!IsExistingFile(PngFile)) {
+    if (!IsExistingFile(ResolvePicturePath(PngFile, folder))) {
+        if (!PngFile.isEmpty() && UsePng)
+            aWarnings << QStringLiteral("middle picture \"%1\": not found").arg(PngFile);
         PngFile.clear();
         UsePng = false;
     }

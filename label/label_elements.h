@@ -6,6 +6,11 @@
 
 class TIniFile;
 
+// A picture path as stored in a label file, as a path to open: a relative
+// path is looked for in aFolder (the folder of the file it was read from)
+// first, then in the current folder.
+QString ResolvePicturePath(const QString& aPath, const QString& aFolder);
+
 // One text of the label.
 class TLabelText
 {
@@ -43,7 +48,8 @@ public:
     int32_t PngPosY = 0;
     int32_t PngWidth = 0;
 
-    void LoadFromFile(const TIniFile& aFile, QStringList& aErrors);
+    // As the other elements; a picture that is not there is named in aWarnings.
+    void LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStringList& aWarnings);
     void SaveToFile(TIniFile& aFile) const;
 };
 

@@ -322,7 +322,7 @@ void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
         const double boundsWidth = characterPath.boundingRect().width() * scale;
         const QTransform transform =
             toPixels * CharacterTransform(places[i], boundsWidth, characterHeight);
-        Gr->fillPath(transform.map(characterPath), Brush);
+        FillPath(*Gr, transform.map(characterPath), Brush);
     }
 }
 

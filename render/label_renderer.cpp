@@ -4,6 +4,7 @@
 #include "render/strip_fill.h"
 
 #include <QBrush>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
@@ -128,9 +129,14 @@ QList<TRowSpan> LabelCircleRows(int aWidth)
 }
 
 // A wide stroke as the painter would draw it, its outline filled in strips
-// (see strip_fill.h): a ring spans the whole label.
+// (see strip_fill.h): a ring spans the whole label. Elsewhere than on a
+// raster the device strokes it itself, which a PDF holds as one short path.
 void StrokeWide(QPainter& aPainter, const QPainterPath& aPath, const QPen& aPen)
 {
+    if (aPainter.paintEngine() && aPainter.paintEngine()->type() != QPaintEngine::Raster) {
+        aPainter.strokePath(aPath, aPen);
+        return;
+    }
     FillPathInStrips(aPainter, QPainterPathStroker(aPen).createStroke(aPath), aPen.brush());
 }
 
@@ -169,7 +175,18 @@ QRectF InsetSquare(int aWidth, float aInset)
 
 }  // namespace
 
-TLabelRenderer::TLabelRenderer()
+QStringList TRenderReport::Warnings() const
+{
+    QStringList warnings;
+    if (!Background.IsNone())
+        warnings << QStringLiteral("background photo \"%1\": %2").arg(BackgroundFile, Background.Reason());
+    if (!Middle.IsNone())
+        warnings << QStringLiteral("middle picture \"%1\": %2").arg(MiddleFile, Middle.Reason());
+    return warnings;
+}
+
+TLabelRenderer::TLabelRenderer(std::shared_ptr<TPictureCache> aPictures)
+    : FPictures(aPictures ? std::move(aPictures) : std::make_shared<TPictureCache>())
 {
     MakeRaster(ReferenceWidth);
 }
@@ -198,39 +215,81 @@ void TLabelRenderer::MakeRaster(int aWidth)
     FBmp.setDotsPerMeterY(LabelDotsPerMeter);
     FBmp.fill(Qt::white);
     FFactor = float(aWidth) / float(ReferenceWidth);
-    ImgWidth = aWidth;
+    FWidth = aWidth;
 }
 
 void TLabelRenderer::DrawLabel(const TLabelDocument& aDoc)
 {
     FBmp.fill(Qt::white);
     QPainter painter(&FBmp);
+    // The label's geometry puts pixel centres at integer coordinates; Qt puts
+    // them at +0.5.
+    painter.translate(0.5, 0.5);
+    Paint(painter, aDoc);
+}
+
+void TLabelRenderer::Paint(QPainter& aPainter, const TLabelDocument& aDoc, TRenderSteps aSteps)
+{
     // FGr lives only for this pass, whichever way the steps end; so do the
     // pictures the cache dropped and the pass did not reuse.
     struct PassEnd
     {
+        QPainter& Painter;
         QPainter*& Gr;
         TPictureCache& Pictures;
         ~PassEnd()
         {
+            Painter.restore();
             Gr = nullptr;
             Pictures.ReleaseRecycled();
         }
-    } passEnd{FGr, FPictures};
-    FGr = &painter;
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
-    // The label's geometry puts pixel centres at integer coordinates; Qt puts
-    // them at +0.5.
-    painter.translate(0.5, 0.5);
+    } passEnd{aPainter, FGr, *FPictures};
+    aPainter.save();
+    FGr = &aPainter;
+    FReport = {};
+    aPainter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
 
-    DrawBackground(aDoc);
-    DrawOther(aDoc);
-    DrawOuterCircle(aDoc);
-    DrawInnerCircle(aDoc);
-    DrawCheeseName(aDoc);
-    DrawProduction(aDoc);
-    DrawCheeseType(aDoc);
-    DrawCheeseDate(aDoc);
+    if (aSteps & TRenderStep::Background)
+        DrawBackground(aDoc);
+    if (aSteps & TRenderStep::MiddlePicture)
+        DrawOther(aDoc);
+    if (aSteps & TRenderStep::OuterRings)
+        DrawOuterCircle(aDoc);
+    if (aSteps & TRenderStep::InnerRings)
+        DrawInnerCircle(aDoc);
+    if (aSteps & TRenderStep::CheeseName)
+        DrawCheeseName(aDoc);
+    if (aSteps & TRenderStep::Production)
+        DrawProduction(aDoc);
+    if (aSteps & TRenderStep::CheeseType)
+        DrawCheeseType(aDoc);
+    if (aSteps & TRenderStep::CheeseDate)
+        DrawCheeseDate(aDoc);
+}
+
+QTransform TLabelRenderer::SquareTransform(const QRectF& aTarget) const
+{
+    // The raster's pixel x covers label coordinates x - 1/2 to x + 1/2.
+    const double scaleX = aTarget.width() / FWidth;
+    const double scaleY = aTarget.height() / FWidth;
+    return QTransform::fromTranslate(0.5, 0.5) * QTransform::fromScale(scaleX, scaleY)
+           * QTransform::fromTranslate(aTarget.left(), aTarget.top());
+}
+
+bool TLabelRenderer::OnRaster() const
+{
+    return FGr && FGr->paintEngine() && FGr->paintEngine()->type() == QPaintEngine::Raster;
+}
+
+double TLabelRenderer::PrintPixelsPerLabelPixel() const
+{
+    const QPaintDevice* device = FGr ? FGr->device() : nullptr;
+    if (!device || device->logicalDpiX() <= 0)
+        return 0;
+    const QTransform transform = FGr->deviceTransform();
+    const double devicePixels = std::max(std::hypot(transform.m11(), transform.m12()),
+                                         std::hypot(transform.m21(), transform.m22()));
+    return devicePixels * 300.0 / device->logicalDpiX();
 }
 
 QImage TLabelRenderer::ExportImage() const
@@ -284,9 +343,12 @@ void TLabelRenderer::SetGrayScale()
             ColorMatrix[row][column] = Weights[row];
 }
 
-QImage TLabelRenderer::BackgroundTexture(const TLabelImage& aBg, int aWidth)
+QImage TLabelRenderer::BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aWidth)
 {
-    SetTransparency(aBg.Trans);
+    // A hand-edited file may hold any transparency; beyond 0 to 100 the
+    // colour matrix would turn the photo's alpha negative or above one.
+    const int32_t trans = std::clamp<int32_t>(aBg.Trans, 0, 100);
+    SetTransparency(trans);
     int effect = 0;
     if (aBg.Effect == 1) {
         SetSepia();
@@ -299,56 +361,69 @@ QImage TLabelRenderer::BackgroundTexture(const TLabelImage& aBg, int aWidth)
     const QString key = QStringLiteral("texture %1 %2 %3 %4 %5")
                             .arg(aWidth)
                             .arg(effect)
-                            .arg(aBg.Trans)
+                            .arg(trans)
                             .arg(aBg.BgPosX)
                             .arg(aBg.BgPosY);
-    QImage texture = FPictures.Derived(aBg.FileName, key);
-    if (!texture.isNull())
-        return texture;
-
-    const TPictureCache::TPicture picture = FPictures.Picture(aBg.FileName);
-    if (picture.IsNull())
-        return {};
-    // The size follows the photo's full resolution, so a photo decoded at
-    // reduced size is cut exactly as a full decode would be.
-    const QSize scaledSize = DownsampleSize(picture.FullSize, aWidth);
-    if (!scaledSize.isValid())
-        return {};
-    const TAxisCut columns =
-        AlignedCut(picture.Image.width(), scaledSize.width(), aBg.BgPosX, qint64(aBg.BgPosX) + aWidth);
-    const TAxisCut rows =
-        AlignedCut(picture.Image.height(), scaledSize.height(), aBg.BgPosY, qint64(aBg.BgPosY) + aWidth);
-    QImage region;
-    QPoint offset;
-    if (!columns.IsEmpty() && !rows.IsEmpty()) {
-        const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
-                           rows.SourceTo - rows.SourceFrom);
-        region = ScaleTo(SubImage(picture.Image, source),
-                         QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
-        if (region.isNull())
+    TPictureProblem problem{TPictureProblem::TKind::NotFound, {}, {}};
+    const QImage texture = FPictures->Derived(aPath, key, [&]() -> QImage {
+        const TPictureCache::TPicture picture = FPictures->Picture(aPath);
+        problem = picture.Problem;
+        if (picture.IsNull())
             return {};
-        offset = QPoint(int(aBg.BgPosX - qint64(columns.TargetFrom)), int(aBg.BgPosY - qint64(rows.TargetFrom)));
-    }
-    texture = FPictures.Recycled(QSize(aWidth, aWidth), QImage::Format_RGB32);
+        // The size follows the photo's full resolution, so a photo decoded at
+        // reduced size is cut exactly as a full decode would be.
+        const QSize scaledSize = DownsampleSize(picture.FullSize, aWidth);
+        if (!scaledSize.isValid()) {
+            problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
+            return {};
+        }
+        const TAxisCut columns =
+            AlignedCut(picture.Image.width(), scaledSize.width(), aBg.BgPosX, qint64(aBg.BgPosX) + aWidth);
+        const TAxisCut rows =
+            AlignedCut(picture.Image.height(), scaledSize.height(), aBg.BgPosY, qint64(aBg.BgPosY) + aWidth);
+        QImage region;
+        QPoint offset;
+        if (!columns.IsEmpty() && !rows.IsEmpty()) {
+            const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
+                               rows.SourceTo - rows.SourceFrom);
+            region = ScaleTo(SubImage(picture.Image, source),
+                             QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
+            if (region.isNull()) {
+                problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
+                return {};
+            }
+            offset = QPoint(int(aBg.BgPosX - qint64(columns.TargetFrom)), int(aBg.BgPosY - qint64(rows.TargetFrom)));
+        }
+        QImage made = FPictures->Recycled(QSize(aWidth, aWidth), QImage::Format_RGB32);
+        if (made.isNull()) {
+            problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
+            return {};
+        }
+        ApplyColorMatrixOverWhite(region, offset, ColorMatrix, LabelCircleRows(aWidth), made);
+        return made;
+    });
     if (texture.isNull())
-        return {};
-    ApplyColorMatrixOverWhite(region, offset, ColorMatrix, LabelCircleRows(aWidth), texture);
-    FPictures.StoreDerived(aBg.FileName, key, texture);
+        FReport.Background = problem;
     return texture;
 }
 
 void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
 {
     const TLabelImage& bg = aDoc.FLabelBg;
-    const int w = FBmp.width();
+    const int w = FWidth;
     QPainterPath circle;
     circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
     // Photo mode without a usable photo (none chosen yet, vanished, not a
     // picture) keeps the colour, as loading a label whose photo is missing does.
     QBrush brush{QColor::fromRgb(ColorRefToARGB(bg.Color))};
     if (!bg.UseColor) {
-        const QImage texture = BackgroundTexture(bg, w);
+        FReport.BackgroundFile = bg.FileName;
+        const QImage texture = BackgroundTexture(aDoc.PicturePath(bg.FileName), bg, w);
         if (!texture.isNull()) {
+            if (!OnRaster()) {
+                DrawClippedPicture(aDoc.PicturePath(bg.FileName), circle, texture);
+                return;
+            }
             if (DrawTexturedCircle(circle, texture))
                 return;
             brush = QBrush(texture);
@@ -360,26 +435,51 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
     FillPathInStrips(*FGr, circle, brush);
 }
 
+void TLabelRenderer::DrawClippedPicture(const QString& aPath, const QPainterPath& aCircle, const QImage& aTexture)
+{
+    // Once, as one image through the circle: a texture brush would become a
+    // tiling pattern, which viewers draw slowly and printers may tile with seams.
+    // No finer than 300 dpi of the printed size.
+    QImage image = aTexture;
+    const double perPixel = PrintPixelsPerLabelPixel();
+    const int needed = int(std::ceil(FWidth * perPixel));
+    if (perPixel > 0 && needed < aTexture.width()) {
+        const QString key = QStringLiteral("print %1 %2").arg(aTexture.cacheKey()).arg(needed);
+        image = FPictures->Derived(aPath, key, [&] {
+            return aTexture.scaled(needed, needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        });
+        if (image.isNull())
+            image = aTexture;
+    }
+    FGr->save();
+    FGr->setClipPath(aCircle, Qt::IntersectClip);
+    FGr->drawImage(QRectF(-0.5, -0.5, FWidth, FWidth), image);
+    FGr->restore();
+}
+
 bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture)
 {
-    // Only straight onto the raster, with the pass's painter as DrawLabel set
-    // it up: the circle's place below assumes its half-pixel shift.
+    // Only straight onto a label raster, with the painter set up as DrawLabel
+    // does: the circle's place below assumes its half-pixel shift.
     const QTransform world = FGr->worldTransform();
-    if (FGr->device() != &FBmp || FGr->hasClipping() || FGr->opacity() != 1.0
-        || FGr->compositionMode() != QPainter::CompositionMode_SourceOver
-        || FGr->deviceTransform() != QTransform::fromTranslate(0.5, 0.5) || aTexture.size() != FBmp.size()
-        || aTexture.format() != QImage::Format_RGB32 || FBmp.format() != QImage::Format_RGB32)
+    QPaintDevice* device = FGr->device();
+    if (!OnRaster() || !device || device->devType() != QInternal::Image)
+        return false;
+    QImage& raster = *static_cast<QImage*>(device);
+    if (FGr->hasClipping() || FGr->opacity() != 1.0 || FGr->compositionMode() != QPainter::CompositionMode_SourceOver
+        || FGr->deviceTransform() != QTransform::fromTranslate(0.5, 0.5) || aTexture.size() != raster.size()
+        || aTexture.format() != QImage::Format_RGB32 || raster.format() != QImage::Format_RGB32)
         return false;
     // Premultiplied ARGB, not an 8-bit format: Qt fills those by its generic
     // path, which it spreads over its pool thread as it does textures.
-    if (FCoverage.size() != FBmp.size())
-        FCoverage = QImage(FBmp.size(), QImage::Format_ARGB32_Premultiplied);
+    if (FCoverage.size() != raster.size())
+        FCoverage = QImage(raster.size(), QImage::Format_ARGB32_Premultiplied);
     if (FCoverage.isNull())
         return false;
 
     // The pass's circle on the raster: centre W/2 + 1/2, radius (W - 2)/2.
     // Pixels two pixels inside it lie wholly inside Qt's flattened curve.
-    const int w = FBmp.width();
+    const int w = FWidth;
     const double centre = w / 2.0 + 0.5;
     const double inner = (w - 2) / 2.0 - 2;
     const auto inside = [centre, inner](int aTop, int aBottom) {
@@ -417,14 +517,14 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
     // where covered, mixed with what is below by the coverage on the edge. Qt
     // hands texture blending to its pool thread a batch of spans at a time
     // and waits; here the inside is a memcpy a row.
-    for (int y = 0; y < FBmp.height(); ++y) {
+    for (int y = 0; y < raster.height(); ++y) {
         const auto [from, to] = rows[y];
         if (from >= to)
             continue;
         const auto [wholeFrom, wholeTo] = wholeRows[y];
         const auto* cover = reinterpret_cast<const QRgb*>(FCoverage.constScanLine(y));
         const auto* source = reinterpret_cast<const QRgb*>(aTexture.constScanLine(y));
-        auto* target = reinterpret_cast<QRgb*>(FBmp.scanLine(y));
+        auto* target = reinterpret_cast<QRgb*>(raster.scanLine(y));
         std::memcpy(target + wholeFrom, source + wholeFrom, std::size_t(wholeTo - wholeFrom) * sizeof(QRgb));
         for (int x = from; x < to; ++x) {
             if (x == wholeFrom)
@@ -445,20 +545,22 @@ QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecode
     // aliased; a smooth reduction to twice the drawn size keeps it clean. Not
     // to the drawn size itself: Qt blits an unscaled image at a rounded pixel
     // position with hard edges, while a scaled one keeps its fractional place.
+    // On a printer or PDF, 300 dpi of the printed size is enough.
     // Compared before converting: a hand-edited width can make the drawn size
     // far larger than an int holds.
-    const double wide = std::ceil(2 * aDrawnSize.width());
-    const double high = std::ceil(2 * aDrawnSize.height());
+    const double perPixel = OnRaster() ? 2.0 : PrintPixelsPerLabelPixel();
+    if (!(perPixel > 0))
+        return aDecoded;
+    const double wide = std::ceil(perPixel * aDrawnSize.width());
+    const double high = std::ceil(perPixel * aDrawnSize.height());
     if (!(wide < aDecoded.width() && high < aDecoded.height()))
         return aDecoded;
     const QSize reduced(std::max(1, int(wide)), std::max(1, int(high)));
     const QString key = QStringLiteral("middle %1x%2").arg(reduced.width()).arg(reduced.height());
-    QImage image = FPictures.Derived(aPath, key);
-    if (image.isNull()) {
-        image = aDecoded.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        FPictures.StoreDerived(aPath, key, image);
-    }
-    return image;
+    const QImage image = FPictures->Derived(aPath, key, [&] {
+        return aDecoded.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    });
+    return image.isNull() ? aDecoded : image;
 }
 
 void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
@@ -466,29 +568,40 @@ void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
     const TLabelImage& bg = aDoc.FLabelBg;
     if (!bg.UsePng)
         return;
-    const TPictureCache::TPicture picture = FPictures.Picture(bg.PngFile);
-    if (picture.IsNull())
+    FReport.MiddleFile = bg.PngFile;
+    const QString path = aDoc.PicturePath(bg.PngFile);
+    const TPictureCache::TPicture picture = FPictures->Picture(path);
+    if (picture.IsNull()) {
+        FReport.Middle = picture.Problem;
         return;
+    }
 
     const float sw = float(picture.FullSize.width());
     const float sh = float(picture.FullSize.height());
     const float ratio = sw / sh;
     const int percWidth = bg.PngWidth > 0 ? bg.PngWidth : 20;
-    const int w = FBmp.width();
+    const int w = FWidth;
     const float tw = float(w) / (100.0f / float(percWidth));
-    const float tx = (float(ImgWidth) - tw) / 2 + float(bg.PngPosX) * FFactor;
+    const float tx = (float(w) - tw) / 2 + float(bg.PngPosX) * FFactor;
     // A portrait picture keeps its aspect ratio too, PngWidth setting its width.
     const float th = sw == sh ? tw : tw / ratio;
-    const float ty = (float(ImgWidth) - th) / 2 + float(bg.PngPosY) * FFactor;
+    const float ty = (float(w) - th) / 2 + float(bg.PngPosY) * FFactor;
 
-    // Only the part over the raster (with a margin for the filter) is drawn:
+    // Only the part over the label (with a margin for the filter) is drawn:
     // a picture that a hand-edited file puts far away costs nothing and never
     // meets the rasteriser's coordinate limits.
     const QRectF target(tx, ty, tw, th);
-    const QRectF visible = target.intersected(QRectF(-2, -2, w + 4, w + 4));
+    const QRectF area(-2, -2, w + 4, w + 4);
+    const QRectF visible = target.intersected(area);
     if (visible.isEmpty())
         return;
-    const QImage image = MiddlePicture(bg.PngFile, picture.Image, target.size());
+    const QImage image = MiddlePicture(path, picture.Image, target.size());
+    // Elsewhere than on the raster the whole picture is drawn, so every label
+    // of a sheet draws the very same image and a PDF holds it once.
+    if (!OnRaster() && area.adjusted(-w, -w, w, w).contains(target)) {
+        FGr->drawImage(target, image);
+        return;
+    }
     const qreal scaleX = image.width() / target.width();
     const qreal scaleY = image.height() / target.height();
     const QRectF source((visible.left() - target.left()) * scaleX, (visible.top() - target.top()) * scaleY,
@@ -498,7 +611,7 @@ void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
 
 void TLabelRenderer::DrawOuterCircle(const TLabelDocument& aDoc)
 {
-    const int w = FBmp.width();
+    const int w = FWidth;
     FGr->save();
     FGr->setBrush(Qt::NoBrush);
     QPen pen(QColor(0x80, 0x80, 0x80), 1.0, Qt::SolidLine, Qt::RoundCap);
@@ -519,7 +632,7 @@ void TLabelRenderer::DrawOuterCircle(const TLabelDocument& aDoc)
 
 void TLabelRenderer::DrawInnerCircle(const TLabelDocument& aDoc)
 {
-    const int w = FBmp.width();
+    const int w = FWidth;
     FGr->save();
     QPen pen(Qt::black, 20 * FFactor, Qt::SolidLine, Qt::RoundCap);
     // Each ring is an arc over the top and one under the bottom, leaving 40°

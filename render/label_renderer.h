@@ -4,34 +4,89 @@
 #include "render/curved_text.h"
 #include "render/picture_cache.h"
 
+#include <QFlags>
 #include <QImage>
 #include <QRgb>
 #include <QSizeF>
 #include <QString>
+#include <QTransform>
 #include <cstdint>
+#include <memory>
 
 class QPainter;
+class QRectF;
 
-// Draws a label document into the square label raster. Widget-free: the
-// editor window owns one and shows its raster; the command-line renderer and
-// the tests use it headless.
+// The pictures a render pass could not draw, and why; the label is drawn
+// all the same, with the colour background or without the middle picture.
+struct TRenderReport
+{
+    QString BackgroundFile;  // as the document holds it
+    TPictureProblem Background;
+    QString MiddleFile;
+    TPictureProblem Middle;
+
+    // One message for each picture that could not be drawn, naming it.
+    QStringList Warnings() const;
+};
+
+// The eight steps of the render pass, in the order they run.
+enum class TRenderStep {
+    Background = 0x01,
+    MiddlePicture = 0x02,
+    OuterRings = 0x04,
+    InnerRings = 0x08,
+    CheeseName = 0x10,
+    Production = 0x20,
+    CheeseType = 0x40,
+    CheeseDate = 0x80,
+};
+Q_DECLARE_FLAGS(TRenderSteps, TRenderStep)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TRenderSteps)
+inline constexpr TRenderSteps AllRenderSteps = TRenderSteps::fromInt(0xFF);
+
+// Draws a label document. Widget-free: the editor window owns one and shows
+// its raster; the command-line renderer, the PDF and print pages and the
+// tests use it headless.
+//
+// The label is drawn in its own pixel space: the label at the chosen size is
+// W × W pixels (750, 1200, 1650) with pixel centres at whole coordinates, so
+// the label circle is centred on (W/2, W/2) less half a pixel's shift.
+// DrawLabel() paints it into the renderer's own raster; Paint() draws it
+// through any painter (a PDF writer, a printer) the caller has set up.
 class TLabelRenderer
 {
 public:
-    TLabelRenderer();
+    // Decoded pictures come from aPictures, which renderers working side by
+    // side may share; a renderer of its own is made when none is given.
+    explicit TLabelRenderer(std::shared_ptr<TPictureCache> aPictures = {});
 
     // Raster width for the label size item 0, 1, 2 ("6 cm", "10 cm", "14 cm").
     static int WidthForSize(int aItemIndex);
 
-    // Replaces the raster by one of the size item's width and sets FFactor
-    // and ImgWidth; draws nothing.
+    // Sizes the renderer for the label size item: the raster, the width W
+    // and the factor W / 1200 every length is scaled by. Draws nothing.
     void SetLabelSize(int aItemIndex);
+    int LabelWidth() const { return FWidth; }
+    float Factor() const { return FFactor; }
 
-    // The render pass: clears the raster to white and runs the eight steps.
+    // Paints aDoc (the steps in aSteps) with aPainter in the label's pixel
+    // space; the caller sets up the painter's transform and clip. On the
+    // raster the pass takes its raster-only shortcuts; on any other paint
+    // engine everything is drawn as vector paths and each picture once as an
+    // image, at no more than 300 dpi of its printed size.
+    void Paint(QPainter& aPainter, const TLabelDocument& aDoc, TRenderSteps aSteps = AllRenderSteps);
+
+    // The render pass into the raster: clears it to white and paints.
     void DrawLabel(const TLabelDocument& aDoc);
 
+    // The raster as last drawn: Format_RGB32, W × W, 300 dpi.
+    const QImage& Raster() const { return FBmp; }
     // The raster as a 24-bit RGB image, 300 dpi, for export.
     QImage ExportImage() const;
+
+    // Maps the label's pixel space so that the raster's square lands on aTarget
+    // (in the painter's coordinates before this transform).
+    QTransform SquareTransform(const QRectF& aTarget) const;
 
     // Opaque ARGB of a 0x00BBGGRR colour value; the top byte is ignored.
     static QRgb ColorRefToARGB(uint32_t aColor);
@@ -40,22 +95,19 @@ public:
     // a null image for a null input or a size that cannot be allocated.
     static QImage gdi_Downsample(const QImage& BmpIn, int width);
 
-    // Colour matrix operations of the background step; SetSepia and
-    // SetGrayScale rely on SetTransparency having run first.
+    TPictureCache& Pictures() { return *FPictures; }
+
+    // What the last pass could not draw.
+    const TRenderReport& Report() const { return FReport; }
+
+private:
+    // The colour matrix of the background step; SetSepia and SetGrayScale
+    // rely on SetTransparency having run first.
     void SetTransparency(int32_t aTrans);
     void SetSepia();
     void SetGrayScale();
 
-    // Drawing state.
-    float ColorMatrix[5][5] = {};
-    float FFactor = 1.0f;
-    QPainter* FGr = nullptr;  // exists only inside DrawLabel
-    QImage FBmp;              // Format_RGB32, 300 dpi
-    int ImgWidth = 1200;      // always FBmp's width
-
-    TPictureCache& Pictures() { return FPictures; }
-
-    // The eight steps, in the order DrawLabel runs them.
+    // The eight steps, in the order the pass runs them, drawing through FGr.
     void DrawBackground(const TLabelDocument& aDoc);
     void DrawOther(const TLabelDocument& aDoc);
     void DrawOuterCircle(const TLabelDocument& aDoc);
@@ -65,30 +117,41 @@ public:
     void DrawProduction(const TLabelDocument& aDoc);
     void DrawCheeseType(const TLabelDocument& aDoc);
     void DrawCheeseDate(const TLabelDocument& aDoc);
-
-private:
     // The element's font, bold, at FontSize × FFactor pixels; null when
     // FontSize is not positive.
     TLabelFont TextFont(const TLabelText& aText);
     // A straight text whose first line is centred aOffset below the middle line.
     void DrawStraightText(const TLabelText& aText, float aOffset);
-
-    TFontCache FFonts;  // faces, advances and outlines, kept between passes
     // -- end of text steps --
 
-private:
     void MakeRaster(int aWidth);
+    // True while FGr paints on a raster, where the raster-only shortcuts
+    // apply; false on a PDF, a printer or a recording.
+    bool OnRaster() const;
+    // Device pixels per label pixel over 300 dpi: how many image pixels a
+    // label pixel needs at most on FGr's device; 0 where it cannot be told.
+    double PrintPixelsPerLabelPixel() const;
     // The W x W square of the scaled photo that fills the label circle, with
     // the colour matrix applied and drawn over white, so opaque; null when the
     // photo cannot be used.
-    QImage BackgroundTexture(const TLabelImage& aBg, int aWidth);
+    QImage BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aWidth);
+    // Draws aTexture (the label square's) once as an image clipped to aCircle,
+    // at no more than 300 dpi of its printed size.
+    void DrawClippedPicture(const QString& aPath, const QPainterPath& aCircle, const QImage& aTexture);
     // Draws aTexture through aCircle onto the raster itself, the painter's
-    // fill done by hand; false, drawing nothing, when the painter is not the
-    // pass's on the raster.
+    // fill done by hand; false, drawing nothing, when the painter is not set
+    // up as the pass sets it up on a label raster.
     bool DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture);
     // The middle picture, reduced ahead of drawing when it is drawn smaller.
     QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
 
-    TPictureCache FPictures;
-    QImage FCoverage;  // scratch: the label circle's edge coverage, drawn anew every pass
+    std::shared_ptr<TPictureCache> FPictures;
+    TFontCache FFonts;  // faces, advances and outlines, kept between passes
+    float ColorMatrix[5][5] = {};
+    float FFactor = 1.0f;
+    int FWidth = 1200;        // W, the label width the renderer was sized to
+    QPainter* FGr = nullptr;  // exists only inside a pass
+    QImage FBmp;              // Format_RGB32, 300 dpi
+    QImage FCoverage;         // scratch: the label circle's edge coverage, drawn anew every pass
+    TRenderReport FReport;
 };

@@ -32,7 +32,7 @@ void TLabelRenderer::DrawCheeseName(const TLabelDocument& aDoc)
     const TLabelFont Fnt = TextFont(name);
     if (Fnt.IsNull() || name.Text.isEmpty())
         return;
-    const int W = FBmp.width();
+    const int W = FWidth;
     const QPoint centre(W / 2, W / 2);
     const int degrees = 0;
     const double rads = degrees * std::numbers::pi / 180;
@@ -52,7 +52,7 @@ void TLabelRenderer::DrawProduction(const TLabelDocument& aDoc)
     const TLabelFont Fnt = TextFont(first);
     if (Fnt.IsNull())
         return;
-    const int W = FBmp.width();
+    const int W = FWidth;
     const QPoint centre(W / 2, W / 2);
     const int degrees = 180;
     const double rads = degrees * std::numbers::pi / 180;
@@ -82,7 +82,7 @@ void TLabelRenderer::DrawStraightText(const TLabelText& aText, float aOffset)
     if (!FGr || Fnt.IsNull() || aText.Text.isEmpty())
         return;
     const float CharHeight = MeasureFnt(Fnt).height();
-    const float w = FBmp.width();
+    const float w = float(FWidth);
     // Two lines high, the first one centred on the line aOffset below the
     // middle; a larger font grows equally up and down.
     const QRectF CheeseTypeBox(0, (w - CharHeight) / 2 + aOffset, w, 2 * CharHeight);

@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <mutex>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
 
@@ -52,13 +53,24 @@ struct JpegError
 
 void JpegMessage(j_common_ptr aInfo, int aLevel)
 {
-    // Only the premature end matters; other warnings (stray bytes before a
-    // marker and the like) are common in good photos and stay silent.
-    if (aLevel < 0 && aInfo->err->msg_code == JWRN_JPEG_EOF)
-        reinterpret_cast<JpegError*>(aInfo->err)->Truncated = true;
+    if (aLevel >= 0)
+        return;
+    // A premature end means the picture is cut off. Data that stops at a
+    // marker early in the first scan is a picture mostly missing, which
+    // libjpeg would fill with grey; later in a photo it is a blemish that
+    // viewers show, and so does the label. Other warnings (stray bytes
+    // before a marker and the like) are common in good photos.
+    auto* error = reinterpret_cast<JpegError*>(aInfo->err);
+    if (aInfo->err->msg_code == JWRN_JPEG_EOF) {
+        error->Truncated = true;
+    } else if (aInfo->err->msg_code == JWRN_HIT_MARKER && aInfo->is_decompressor) {
+        const auto* info = reinterpret_cast<j_decompress_ptr>(aInfo);
+        if (info->input_scan_number <= 1 && info->input_iMCU_row * 10 < info->total_iMCU_rows * 9)
+            error->Truncated = true;
+    }
 }
 
-enum class JpegResult { Ok, Failed, NotHandled };
+enum class JpegResult { Ok, Damaged, TooLarge, NoMemory, NotHandled };
 
 // Everything the decode changes lives outside the function that calls
 // setjmp, so nothing is left indeterminate after a longjmp.
@@ -84,7 +96,7 @@ JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinS
     if (setjmp(aJob.Error.Jump)) {
         jpeg_destroy_decompress(&info);
         aJob.Image = QImage();
-        return JpegResult::Failed;
+        return JpegResult::Damaged;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, aData, static_cast<unsigned long>(aSize));
@@ -93,11 +105,6 @@ JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinS
         // libjpeg cannot turn these into RGB; Qt's reader can.
         jpeg_destroy_decompress(&info);
         return JpegResult::NotHandled;
-    }
-    if (DecodedBytes(QSize(int(info.image_width), int(info.image_height)))
-        > TPictureCache::MaxDecodedBytes) {
-        jpeg_destroy_decompress(&info);
-        return JpegResult::Failed;
     }
     // The smallest scale of 1/2, 1/4 or 1/8 that keeps the shorter side at
     // aMinSide or more. libjpeg-turbo's other eighths take the plain C inverse
@@ -109,11 +116,18 @@ JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinS
     info.scale_num = unsigned(num);
     info.scale_denom = 8;
     info.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    // The limit applies to what is decoded: a 100 MP camera photo decodes at
+    // a quarter of its sides and fits well.
+    jpeg_calc_output_dimensions(&info);
+    if (DecodedBytes(QSize(int(info.output_width), int(info.output_height))) > TPictureCache::MaxDecodedBytes) {
+        jpeg_destroy_decompress(&info);
+        return JpegResult::TooLarge;
+    }
     jpeg_start_decompress(&info);
     aJob.Image = NewImage(aJob.Cache, QSize(int(info.output_width), int(info.output_height)), QImage::Format_RGB32);
     if (aJob.Image.isNull()) {
         jpeg_destroy_decompress(&info);
-        return JpegResult::Failed;
+        return JpegResult::NoMemory;
     }
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = aJob.Image.scanLine(int(info.output_scanline));
@@ -123,9 +137,27 @@ JpegResult DecodeJpeg(JpegJob& aJob, const uchar* aData, qint64 aSize, int aMinS
     jpeg_destroy_decompress(&info);
     if (aJob.Error.Truncated) {
         aJob.Image = QImage();
-        return JpegResult::Failed;
+        return JpegResult::Damaged;
     }
     return JpegResult::Ok;
+}
+
+TPictureCache::TPicture Failed(TPictureProblem::TKind aKind, const QSize& aSize = {}, const QString& aDetail = {})
+{
+    TPictureCache::TPicture picture;
+    picture.Problem.Kind = aKind;
+    picture.Problem.Size = aSize;
+    picture.Problem.Detail = aDetail;
+    return picture;
+}
+
+// Qt refuses images above its allocation limit (128 MB by default), which
+// would turn away a 50 MP PNG that the cache's own limit admits. A setting of
+// the whole process: made once, before any decode, never while others decode.
+void SetImageAllocationLimit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(int(TPictureCache::MaxDecodedBytes / (1024 * 1024))); });
 }
 
 QSize UprightSize(const QSize& aStored, QImageIOHandler::Transformations aOrientation)
@@ -135,6 +167,30 @@ QSize UprightSize(const QSize& aStored, QImageIOHandler::Transformations aOrient
 
 }  // namespace
 
+QString TPictureProblem::Reason() const
+{
+    switch (Kind) {
+    case TKind::None:
+        return {};
+    case TKind::NotFound:
+        return QStringLiteral("not found");
+    case TKind::Unreadable:
+        return Detail.isEmpty() ? QStringLiteral("cannot be read") : QStringLiteral("cannot be read: %1").arg(Detail);
+    case TKind::NotAPicture:
+        return QStringLiteral("not a picture");
+    case TKind::Damaged:
+        return QStringLiteral("damaged");
+    case TKind::TooLarge:
+        return QStringLiteral("too large: %1 \u00d7 %2").arg(Size.width()).arg(Size.height());
+    }
+    return {};
+}
+
+TPictureCache::TPictureCache()
+{
+    SetImageAllocationLimit();
+}
+
 TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide)
 {
     return DecodeInto(aPath, aMinSide, nullptr);
@@ -142,47 +198,69 @@ TPictureCache::TPicture TPictureCache::Decode(const QString& aPath, int aMinSide
 
 TPictureCache::TPicture TPictureCache::DecodeInto(const QString& aPath, int aMinSide, TPictureCache* aCache)
 {
+    SetImageAllocationLimit();
+    const QFileInfo info(aPath);
+    if (aPath.isEmpty() || !info.isFile())
+        return Failed(TPictureProblem::TKind::NotFound);
+    QFile file(aPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return Failed(TPictureProblem::TKind::Unreadable, {}, file.errorString());
+    if (file.size() == 0)
+        return Failed(TPictureProblem::TKind::NotAPicture);
+
     QImageReader reader(aPath);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
-    if (stored.isValid() && DecodedBytes(stored) > MaxDecodedBytes)
-        return {};
     const QImageIOHandler::Transformations orientation = reader.transformation();
+    if (reader.format().isEmpty())
+        return Failed(TPictureProblem::TKind::NotAPicture);
 
     TPicture result;
     if (reader.format() == "jpeg") {
-        QFile file(aPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
         // Read, not mapped: a photo that is saved over in place (truncated and
         // written anew) while it is decoded would end a mapping with SIGBUS;
         // a read sees a short file, which the decoder turns away.
         const QByteArray contents = file.readAll();
         if (contents.isEmpty())
-            return {};
+            return Failed(TPictureProblem::TKind::Damaged);
         JpegJob job;
         job.Cache = aCache;
         switch (DecodeJpeg(job, reinterpret_cast<const uchar*>(contents.constData()), contents.size(), aMinSide)) {
         case JpegResult::Ok:
             result.FullSize = UprightSize(QSize(int(job.Info.image_width), int(job.Info.image_height)), orientation);
             result.Image = Upright(job.Image, orientation);
+            if (result.Image.isNull())
+                return Failed(TPictureProblem::TKind::TooLarge, result.FullSize);
             return result;
-        case JpegResult::Failed:
-            return {};
+        case JpegResult::Damaged:
+            return Failed(TPictureProblem::TKind::Damaged);
+        case JpegResult::TooLarge:
+        case JpegResult::NoMemory:
+            return Failed(TPictureProblem::TKind::TooLarge,
+                          UprightSize(QSize(int(job.Info.image_width), int(job.Info.image_height)), orientation));
         case JpegResult::NotHandled:
             break;
         }
     }
 
-    // Qt refuses images above its allocation limit (128 MB by default), which
-    // would turn away a 50 MP PNG; the size was checked above where known.
-    QImageReader::setAllocationLimit(int(MaxDecodedBytes / (1024 * 1024)));
+    // Other formats decode at full size only.
+    if (stored.isValid() && DecodedBytes(stored) > MaxDecodedBytes)
+        return Failed(TPictureProblem::TKind::TooLarge, UprightSize(stored, orientation));
     // Qt's readers decode into an image of the right size and format as given.
     QImage image;
     if (aCache && stored.isValid() && reader.imageFormat() != QImage::Format_Invalid)
         image = aCache->Recycled(stored, reader.imageFormat());
-    if (!reader.read(&image) || image.isNull())
-        return {};
+    if (!reader.read(&image) || image.isNull()) {
+        if (reader.error() == QImageReader::UnsupportedFormatError)
+            return Failed(TPictureProblem::TKind::NotAPicture);
+        if (reader.error() == QImageReader::DeviceError)
+            return Failed(TPictureProblem::TKind::Unreadable, {}, reader.errorString());
+        // Too large for the memory at hand, or broken data.
+        if (stored.isValid() && image.isNull() && reader.error() == QImageReader::InvalidDataError
+            && DecodedBytes(stored) > qint64(QImageReader::allocationLimit()) * 1024 * 1024)
+            return Failed(TPictureProblem::TKind::TooLarge, UprightSize(stored, orientation));
+        return Failed(TPictureProblem::TKind::Damaged);
+    }
     result.FullSize = image.size();
     // In place where the depth allows, as from ARGB32.
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
@@ -192,53 +270,95 @@ TPictureCache::TPicture TPictureCache::DecodeInto(const QString& aPath, int aMin
     if (aMinSide > 0 && shortSide >= 2 * aMinSide)
         image = image.scaled(result.FullSize.scaled(aMinSide, aMinSide, Qt::KeepAspectRatioByExpanding),
                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        return Failed(TPictureProblem::TKind::TooLarge, result.FullSize);
     result.Image = image;
     return result;
 }
 
-TPictureCache::Entry* TPictureCache::Current(const QString& aPath)
+TPictureCache::Entry* TPictureCache::Current(const QString& aPath, const Lock&)
 {
     const QFileInfo info(aPath);
     if (aPath.isEmpty() || !info.isFile()) {
-        FEntries.remove(aPath);
+        const auto found = FEntries.find(aPath);
+        if (found != FEntries.end()) {
+            Recycle(std::move(*found));
+            FEntries.erase(found);
+        }
         return nullptr;
     }
     const Stamp stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
     auto found = FEntries.find(aPath);
     if (found == FEntries.end()) {
         if (FEntries.size() >= MaxEntries) {
-            auto oldest = std::min_element(FEntries.begin(), FEntries.end(),
-                                           [](const Entry& a, const Entry& b) { return a.LastUse < b.LastUse; });
-            Recycle(std::move(*oldest));
-            FEntries.erase(oldest);
+            // The least recently used that no one is decoding or deriving from.
+            auto oldest = FEntries.end();
+            for (auto it = FEntries.begin(); it != FEntries.end(); ++it) {
+                if (it->Decoding || !it->DerivedBeingMade.isEmpty())
+                    continue;
+                if (oldest == FEntries.end() || it->LastUse < oldest->LastUse)
+                    oldest = it;
+            }
+            if (oldest != FEntries.end()) {
+                Recycle(std::move(*oldest));
+                FEntries.erase(oldest);
+            }
         }
         found = FEntries.insert(aPath, Entry{});
         found->FileStamp = stamp;
+        found->Generation = ++FGenerations;
     } else if (!(found->FileStamp == stamp)) {
         Recycle(std::move(*found));
         *found = Entry{};
         found->FileStamp = stamp;
+        found->Generation = ++FGenerations;
     }
     found->LastUse = ++FUseCounter;
     return &*found;
 }
 
+TPictureCache::Entry* TPictureCache::Same(const QString& aPath, quint64 aGeneration)
+{
+    const auto found = FEntries.find(aPath);
+    return found != FEntries.end() && found->Generation == aGeneration ? &*found : nullptr;
+}
+
 TPictureCache::TPicture TPictureCache::Picture(const QString& aPath)
 {
-    Entry* entry = Current(aPath);
-    if (!entry)
-        return {};
-    if (!entry->DecodeTried) {
-        entry->DecodeTried = true;
-        ++FDecodeCount;
-        entry->DecodedPicture = DecodeInto(aPath, MinDecodedSide, this);
+    Lock lock(FMutex);
+    Entry* entry = Current(aPath, lock);
+    while (entry && entry->Decoding) {
+        // Another renderer decodes it: wait for its picture.
+        const quint64 generation = entry->Generation;
+        FDone.wait(lock);
+        entry = Same(aPath, generation);
+        if (!entry)
+            entry = Current(aPath, lock);
     }
-    return entry->DecodedPicture;
+    if (!entry)
+        return Failed(TPictureProblem::TKind::NotFound);
+    if (entry->DecodeTried)
+        return entry->DecodedPicture;
+
+    entry->Decoding = true;
+    const quint64 generation = entry->Generation;
+    ++FDecodeCount;
+    lock.unlock();
+    const TPicture picture = DecodeInto(aPath, MinDecodedSide, this);
+    lock.lock();
+    if (Entry* same = Same(aPath, generation)) {
+        same->Decoding = false;
+        same->DecodeTried = true;
+        same->DecodedPicture = picture;
+    }
+    FDone.notify_all();
+    return picture;
 }
 
 QImage TPictureCache::Derived(const QString& aPath, const QString& aKey)
 {
-    Entry* entry = Current(aPath);
+    Lock lock(FMutex);
+    Entry* entry = Current(aPath, lock);
     if (!entry)
         return {};
     const auto found = entry->DerivedImages.find(aKey);
@@ -250,10 +370,64 @@ QImage TPictureCache::Derived(const QString& aPath, const QString& aKey)
 
 void TPictureCache::StoreDerived(const QString& aPath, const QString& aKey, const QImage& aImage)
 {
-    Entry* entry = Current(aPath);
+    Lock lock(FMutex);
+    if (Entry* entry = Current(aPath, lock))
+        StoreDerivedLocked(*entry, aKey, aImage);
+}
+
+QImage TPictureCache::Derived(const QString& aPath, const QString& aKey, const std::function<QImage()>& aMake)
+{
+    Lock lock(FMutex);
+    Entry* entry = Current(aPath, lock);
+    while (entry) {
+        const auto found = entry->DerivedImages.find(aKey);
+        if (found != entry->DerivedImages.end()) {
+            found->LastUse = ++FUseCounter;
+            return found->Image;
+        }
+        if (!entry->DerivedBeingMade.contains(aKey))
+            break;
+        const quint64 generation = entry->Generation;
+        FDone.wait(lock);
+        entry = Same(aPath, generation);
+        if (!entry)
+            entry = Current(aPath, lock);
+    }
     if (!entry)
-        return;
-    auto& derived = entry->DerivedImages;
+        return {};
+
+    entry->DerivedBeingMade.insert(aKey);
+    const quint64 generation = entry->Generation;
+    lock.unlock();
+    QImage image;
+    // Whatever aMake does, the key is not left marked as being made.
+    struct Done
+    {
+        TPictureCache& Cache;
+        Lock& Held;
+        const QString& Path;
+        const QString& Key;
+        quint64 Generation;
+        QImage& Image;
+        ~Done()
+        {
+            if (!Held.owns_lock())
+                Held.lock();
+            if (Entry* same = Cache.Same(Path, Generation)) {
+                same->DerivedBeingMade.remove(Key);
+                if (!Image.isNull())
+                    Cache.StoreDerivedLocked(*same, Key, Image);
+            }
+            Cache.FDone.notify_all();
+        }
+    } done{*this, lock, aPath, aKey, generation, image};
+    image = aMake();
+    return image;
+}
+
+void TPictureCache::StoreDerivedLocked(Entry& aEntry, const QString& aKey, const QImage& aImage)
+{
+    auto& derived = aEntry.DerivedImages;
     if (!derived.contains(aKey) && derived.size() >= MaxDerivedPerEntry) {
         auto oldest = std::min_element(derived.begin(), derived.end(), [](const DerivedImage& a, const DerivedImage& b) {
             return a.LastUse < b.LastUse;
@@ -264,16 +438,33 @@ void TPictureCache::StoreDerived(const QString& aPath, const QString& aKey, cons
     derived.insert(aKey, DerivedImage{aImage, ++FUseCounter});
 }
 
+int TPictureCache::DecodeCount() const
+{
+    const std::lock_guard<std::mutex> lock(FMutex);
+    return FDecodeCount;
+}
+
 QImage TPictureCache::Recycled(const QSize& aSize, QImage::Format aFormat)
 {
-    for (qsizetype i = 0; i < FRecycled.size(); ++i) {
-        if (FRecycled[i].size() == aSize && FRecycled[i].format() == aFormat) {
-            QImage image = std::move(FRecycled[i]);
-            FRecycled.removeAt(i);
-            return image;
+    {
+        const std::lock_guard<std::mutex> lock(FMutex);
+        for (qsizetype i = 0; i < FRecycled.size(); ++i) {
+            if (FRecycled[i].size() == aSize && FRecycled[i].format() == aFormat) {
+                QImage image = std::move(FRecycled[i]);
+                FRecycled.removeAt(i);
+                return image;
+            }
         }
     }
+    // Allocated outside the lock: others need not wait for the page faults.
     return QImage(aSize, aFormat);
+}
+
+void TPictureCache::ReleaseRecycled()
+{
+    QList<QImage> released;
+    const std::lock_guard<std::mutex> lock(FMutex);
+    released.swap(FRecycled);
 }
 
 void TPictureCache::Recycle(QImage&& aImage)
@@ -292,6 +483,13 @@ void TPictureCache::Recycle(Entry&& aEntry)
 
 void TPictureCache::Clear()
 {
-    FEntries.clear();
+    const std::lock_guard<std::mutex> lock(FMutex);
+    // Entries being decoded or derived from stay, so their makers can store.
+    for (auto it = FEntries.begin(); it != FEntries.end();) {
+        if (it->Decoding || !it->DerivedBeingMade.isEmpty())
+            ++it;
+        else
+            it = FEntries.erase(it);
+    }
     FRecycled.clear();
 }

@@ -27,7 +27,13 @@ class QPainterPath;
 // A path filled in one piece (the fallbacks) fills the rectangles too: what
 // the caller draws there must not depend on their being left out.
 //
-// Falls back to QPainter::fillPath for transforms other than translations.
+// Falls back to QPainter::fillPath for transforms other than translations
+// and on every paint engine but the raster's.
 using TInsideRect = std::function<QRect(int aTop, int aBottom)>;
+
+// QPainter::fillPath; on a PDF, with the path's points rounded to whole
+// device units, which makes its text a third of the size.
+void FillPath(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush);
+
 void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush,
                       const TInsideRect& aInside = {});

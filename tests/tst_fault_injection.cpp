@@ -60,7 +60,7 @@ QString PixelText(QRgb aPixel)
 
 QRgb Centre(const TFrmMain& aWindow)
 {
-    const QImage& raster = aWindow.Renderer().FBmp;
+    const QImage& raster = aWindow.Renderer().Raster();
     return raster.pixel(raster.width() / 2, raster.height() / 2);
 }
 

@@ -116,7 +116,7 @@ void TstFuzzRegressions::middlePictureWiderThanAnInt()
     doc.FLabelBg.PngPosX = 0;
     doc.FLabelBg.PngPosY = 0;
     FRenderer.DrawLabel(doc);
-    const QRgb centre = FRenderer.FBmp.pixel(375, 375);
+    const QRgb centre = FRenderer.Raster().pixel(375, 375);
     QVERIFY2(qGreen(centre) > 200 && qRed(centre) < 50,
              qPrintable(QStringLiteral("rgb(%1, %2, %3)").arg(qRed(centre)).arg(qGreen(centre)).arg(qBlue(centre))));
 }

@@ -41,20 +41,17 @@ QImage RunStep(int aSizeItem, const QString& aText, int aFontSize, int aStep,
         text->FontSize = aFontSize;
         text->FontColor = TextColour;
     }
-    using TStep = void (TLabelRenderer::*)(const TLabelDocument&);
-    const TStep steps[] = {&TLabelRenderer::DrawCheeseName, &TLabelRenderer::DrawProduction,
-                           &TLabelRenderer::DrawCheeseType, &TLabelRenderer::DrawCheeseDate};
+    const TRenderStep steps[] = {TRenderStep::CheeseName, TRenderStep::Production, TRenderStep::CheeseType,
+                                 TRenderStep::CheeseDate};
     TLabelRenderer renderer;
     renderer.SetLabelSize(aSizeItem);
-    renderer.FBmp.fill(Qt::white);
-    QPainter painter(&renderer.FBmp);
-    painter.setRenderHint(QPainter::Antialiasing);
+    QImage raster(renderer.LabelWidth(), renderer.LabelWidth(), QImage::Format_RGB32);
+    raster.fill(Qt::white);
+    QPainter painter(&raster);
     painter.translate(0.5, 0.5);
-    renderer.FGr = &painter;
-    (renderer.*steps[aStep])(aDoc);
-    renderer.FGr = nullptr;
+    renderer.Paint(painter, aDoc, steps[aStep]);
     painter.end();
-    return renderer.FBmp;
+    return raster;
 }
 
 struct TInk

@@ -167,7 +167,7 @@ void TstLibrary::deleteAsksAndObeys()
     TFixture::WriteFile(file, "[Name]\nText=Gouda\n");
     w.HandleIniFile(file, false);  // the label on screen came from that very file
     const TLabelDocument shown = w.Document();
-    const QImage raster = w.Renderer().FBmp.copy();
+    const QImage raster = w.Renderer().Raster().copy();
     const int draws = w.DrawCount();
     if (chosen)
         f.Dialogs.OpenLabelAnswers.push_back(file);
@@ -178,7 +178,7 @@ void TstLibrary::deleteAsksAndObeys()
     QVERIFY(f.Dialogs.Errors.isEmpty());
     QCOMPARE(Differences(w.Document(), shown), QStringList());
     QCOMPARE(w.DrawCount(), draws);
-    QCOMPARE(w.Renderer().FBmp, raster);
+    QCOMPARE(w.Renderer().Raster(), raster);
     QCOMPARE(w.edtName->text(), QStringLiteral("Gouda"));
 }
 
@@ -225,7 +225,7 @@ void TstLibrary::exportWritesTheFullRaster()
     for (const QPoint corner : {QPoint(2, 2), QPoint(width - 3, 2), QPoint(2, width - 3), QPoint(width - 3, width - 3)})
         QVERIFY2(qGray(picture.pixel(corner)) >= 250, qPrintable(QString::number(picture.pixel(corner), 16)));
     // The raster itself, not the picture on screen.
-    const double difference = MeanDifference(picture, w.Renderer().FBmp);
+    const double difference = MeanDifference(picture, w.Renderer().Raster());
     QVERIFY2(difference < 1.5, qPrintable(QString::number(difference)));
 }
 

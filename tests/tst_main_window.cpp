@@ -250,12 +250,12 @@ void TstMainWindow::production1FontColoursBothLines()
     f.WriteSettings("[Sub1]\nText=MMMMMMMM\nFontSize=60\n[Sub2]\nText=WWWWWWWW\nFontColor=16711680\n"
                     "[Back]\nColor=clWhite\n[Ring1]\nUse=0\n[Ring2]\nUse=0\n[Ring3]\nUse=0\n[Ring4]\nUse=0\n");
     TFrmMain& w = f.Open();
-    QCOMPARE(RedInLowerHalves(w.Renderer().FBmp), std::make_pair(0, 0));
+    QCOMPARE(RedInLowerHalves(w.Renderer().Raster()), std::make_pair(0, 0));
     w.pcLayout->setCurrentIndex(1);
     f.Dialogs.FontAnswers.push_back(TFontChoice{QStringLiteral("Arial"), 60, 0x000000FF});
     Click(w.SpeedButton4);
     // The first line lies left of the bottom, the second right of it; both red.
-    const auto [left, right] = RedInLowerHalves(w.Renderer().FBmp);
+    const auto [left, right] = RedInLowerHalves(w.Renderer().Raster());
     QVERIFY2(left > 500 && right > 500, qPrintable(QStringLiteral("%1, %2").arg(left).arg(right)));
 }
 
@@ -347,7 +347,7 @@ void TstMainWindow::stateWrittenAtCloseReadsBack()
     QCOMPARE(again.spePngWidth->value(), 32);
     QVERIFY(again.chkbRing2->isChecked());
     // The size is not part of the state.
-    QCOMPARE(again.Renderer().FBmp.width(), 1200);
+    QCOMPARE(again.Renderer().Raster().width(), 1200);
 }
 
 void TstMainWindow::failedSettingsWriteIsReportedAndWindowCloses()

@@ -86,12 +86,12 @@ void TstPictureCache::replacedPhotoShowsItsOwnPixels()
         renderer.DrawLabel(doc);
         QCOMPARE(renderer.Pictures().DecodeCount(), i + 2);
         for (const QPoint at : {QPoint(600, 600), QPoint(300, 900), QPoint(900, 200)})
-            QVERIFY2(Near(renderer.FBmp.pixel(at), colors[i], 3),
+            QVERIFY2(Near(renderer.Raster().pixel(at), colors[i], 3),
                      qPrintable(QStringLiteral("version %1 at (%2, %3): %4")
                                     .arg(i + 2)
                                     .arg(at.x())
                                     .arg(at.y())
-                                    .arg(renderer.FBmp.pixel(at), 8, 16)));
+                                    .arg(renderer.Raster().pixel(at), 8, 16)));
     }
 }
 

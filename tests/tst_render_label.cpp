@@ -111,20 +111,19 @@ void TstRenderLabel::rings()
     TLabelRenderer renderer;
     renderer.SetLabelSize(sizeItem == 2 ? 0 : 2);  // from another size, so the change shows
     renderer.SetLabelSize(sizeItem);
-    QCOMPARE(renderer.FBmp.size(), QSize(width, width));
-    QCOMPARE(renderer.FBmp.format(), QImage::Format_RGB32);
-    QCOMPARE(qRound(renderer.FBmp.dotsPerMeterX() * 0.0254), 300);
-    QCOMPARE(qRound(renderer.FBmp.dotsPerMeterY() * 0.0254), 300);
-    QCOMPARE(renderer.ImgWidth, width);
-    QCOMPARE(renderer.FFactor, width / 1200.0f);
+    QCOMPARE(renderer.Raster().size(), QSize(width, width));
+    QCOMPARE(renderer.Raster().format(), QImage::Format_RGB32);
+    QCOMPARE(qRound(renderer.Raster().dotsPerMeterX() * 0.0254), 300);
+    QCOMPARE(qRound(renderer.Raster().dotsPerMeterY() * 0.0254), 300);
+    QCOMPARE(renderer.LabelWidth(), width);
+    QCOMPARE(renderer.Factor(), width / 1200.0f);
     renderer.DrawLabel(RingDocument(!rings, 0x000000FF));  // an earlier label, which leaves nothing behind
     renderer.DrawLabel(RingDocument(rings));
-    QVERIFY(renderer.FGr == nullptr);
     TLabelRenderer fresh;
     fresh.SetLabelSize(sizeItem);
     fresh.DrawLabel(RingDocument(rings));
-    QCOMPARE(renderer.FBmp, fresh.FBmp);
-    const QImage& raster = renderer.FBmp;
+    QCOMPARE(renderer.Raster(), fresh.Raster());
+    const QImage& raster = renderer.Raster();
 
     // A band HalfPen either side of a circle, Open degrees left open either
     // side of 3 and 9 o'clock.
@@ -202,8 +201,8 @@ void TstRenderLabel::stepsLeavePainterAsFound()
     doc.FLabelBg.UsePng = true;
     doc.FLabelBg.PngFile = SavedImage(FDir, QStringLiteral("steps-middle.png"), Solid(QSize(100, 50), Blue));
     TLabelRenderer renderer;
-    QPainter painter(&renderer.FBmp);
-    renderer.FGr = &painter;
+    QImage raster(renderer.LabelWidth(), renderer.LabelWidth(), QImage::Format_RGB32);
+    QPainter painter(&raster);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(0.5, 0.5);
     painter.setClipRect(QRect(10, 10, 1000, 1000));
@@ -211,18 +210,16 @@ void TstRenderLabel::stepsLeavePainterAsFound()
     painter.setBrush(Qt::cyan);
     painter.setOpacity(0.75);
     const QPainter::RenderHints hints = painter.renderHints();
-    using Step = void (TLabelRenderer::*)(const TLabelDocument&);
     int number = 0;
-    for (const Step step : {&TLabelRenderer::DrawBackground, &TLabelRenderer::DrawOther,
-                            &TLabelRenderer::DrawOuterCircle, &TLabelRenderer::DrawInnerCircle}) {
-        (renderer.*step)(doc);
+    for (const TRenderStep step : {TRenderStep::Background, TRenderStep::MiddlePicture, TRenderStep::OuterRings,
+                                   TRenderStep::InnerRings, TRenderStep::CheeseName}) {
+        renderer.Paint(painter, doc, step);
         QVERIFY2(painter.transform() == QTransform::fromTranslate(0.5, 0.5) && painter.hasClipping()
                      && painter.clipBoundingRect() == QRectF(10, 10, 1000, 1000) && painter.pen() == QPen(Qt::magenta, 3)
                      && painter.brush() == QBrush(Qt::cyan) && painter.opacity() == 0.75
                      && painter.compositionMode() == QPainter::CompositionMode_SourceOver && painter.renderHints() == hints,
                  qPrintable(QStringLiteral("step %1").arg(++number)));
     }
-    renderer.FGr = nullptr;
 }
 
 void TstRenderLabel::downsampleSizes_data()
@@ -275,7 +272,7 @@ void TstRenderLabel::photoCrop()
     TLabelRenderer renderer;
     renderer.SetLabelSize(sizeItem);
     renderer.DrawLabel(doc);
-    const int w = renderer.FBmp.width();
+    const int w = renderer.Raster().width();
     const double scale = double(w) / std::min(photoSize.width(), photoSize.height());
     const QSizeF scaled = QSizeF(photoSize) * scale;
     int photoPixels = 0;
@@ -286,7 +283,7 @@ void TstRenderLabel::photoCrop()
             const double sx = double(crop.x()) + x, sy = double(crop.y()) + y;
             const bool inPhoto = sx >= 0 && sy >= 0 && sx < scaled.width() && sy < scaled.height();
             const QRgb expected = inPhoto ? CellColor(int(sx / (cell * scale)), int(sy / (cell * scale))) : White;
-            VERIFY_PIXEL(renderer.FBmp, x, y, expected, 2);
+            VERIFY_PIXEL(renderer.Raster(), x, y, expected, 2);
             photoPixels += inPhoto;
         }
     }
@@ -338,9 +335,9 @@ void TstRenderLabel::effects()
     TLabelRenderer renderer;
     renderer.DrawLabel(doc);
     for (const QPoint at : {QPoint(540, 600), QPoint(100, 600), QPoint(600, 1150)})
-        VERIFY_PIXEL(renderer.FBmp, at.x(), at.y(), expected, 2);
-    QCOMPARE(renderer.FBmp.pixel(660, 600), Blue);
-    QCOMPARE(renderer.FBmp.pixel(0, 0), White);
+        VERIFY_PIXEL(renderer.Raster(), at.x(), at.y(), expected, 2);
+    QCOMPARE(renderer.Raster().pixel(660, 600), Blue);
+    QCOMPARE(renderer.Raster().pixel(0, 0), White);
 }
 
 void TstRenderLabel::middleRectangle_data()
@@ -384,7 +381,7 @@ void TstRenderLabel::middleRectangle()
     TLabelRenderer renderer;
     renderer.SetLabelSize(sizeItem);
     renderer.DrawLabel(doc);
-    const QImage& raster = renderer.FBmp;
+    const QImage& raster = renderer.Raster();
     const int w = raster.width();
     // In raster coordinates, where pixel i spans i .. i + 1; inside the
     // outline where it crosses the axes.
@@ -446,8 +443,8 @@ void TstRenderLabel::unusablePicturesSkipped()
     doc.FLabelBg.Trans = 50;
     TLabelRenderer renderer;
     renderer.DrawLabel(doc);
-    QCOMPARE(renderer.FBmp.pixel(600, 600), qRgb(0, 128, 255));
-    QCOMPARE(renderer.FBmp.pixel(0, 0), White);
+    QCOMPARE(renderer.Raster().pixel(600, 600), qRgb(0, 128, 255));
+    QCOMPARE(renderer.Raster().pixel(0, 0), White);
     QVERIFY(path.isEmpty() || TPictureCache::Decode(path).IsNull());
 }
 
@@ -460,9 +457,9 @@ void TstRenderLabel::decodesOnlyChangedFiles()
     doc.FLabelBg.FileName = SavedImage(FDir, QStringLiteral("count.jpg"), GridPhoto(QSize(900, 600), 300), 90);
     TLabelRenderer renderer;
     renderer.DrawLabel(doc);
-    const QImage first = renderer.FBmp.copy();
+    const QImage first = renderer.Raster().copy();
     renderer.DrawLabel(doc);
-    QCOMPARE(renderer.FBmp, first);
+    QCOMPARE(renderer.Raster(), first);
     doc.FLabelBg.Effect = 2;
     doc.FLabelBg.BgPosX = 30;
     doc.FLabelBg.PngWidth = 60;
@@ -474,15 +471,15 @@ void TstRenderLabel::decodesOnlyChangedFiles()
     renderer.DrawLabel(doc);
     renderer.DrawLabel(doc);
     QCOMPARE(renderer.Pictures().DecodeCount(), 3);
-    QCOMPARE(renderer.FBmp.pixel(825, 825), Red);
+    QCOMPARE(renderer.Raster().pixel(825, 825), Red);
     doc.FLabelBg.UsePng = false;
     renderer.DrawLabel(doc);
-    const QImage withoutMiddle = renderer.FBmp.copy();
+    const QImage withoutMiddle = renderer.Raster().copy();
     QVERIFY(withoutMiddle.pixel(825, 825) != Red);
     doc.FLabelBg.UsePng = true;
     QVERIFY(QFile::remove(doc.FLabelBg.PngFile));
     renderer.DrawLabel(doc);
-    QCOMPARE(renderer.FBmp, withoutMiddle);
+    QCOMPARE(renderer.Raster(), withoutMiddle);
 }
 
 void TstRenderLabel::exifOrientation_data()
@@ -546,7 +543,7 @@ void TstRenderLabel::largePictures()
     for (int i = 0; i * scaledCell < 1650; ++i) {  // the middle of each cell on the diagonal, inside the circle
         const QPoint at(int((i + 0.5) * scaledCell), int((i + 0.5) * scaledCell));
         if (std::abs(at.x() - 825) < 500)
-            VERIFY_PIXEL(renderer.FBmp, at.x(), at.y(), CellColor(i, i), 6);
+            VERIFY_PIXEL(renderer.Raster(), at.x(), at.y(), CellColor(i, i), 6);
     }
 }
 

@@ -286,17 +286,13 @@ void TstStripFill::photoCircleAsQtFillsIt()
     renderer.SetLabelSize(sizeItem);
     QImage drawn[2];
     for (int clipped = 0; clipped < 2; ++clipped) {
-        renderer.FBmp.fill(qRgb(255, 255, 0));
-        QPainter painter(&renderer.FBmp);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+        drawn[clipped] = QImage(renderer.LabelWidth(), renderer.LabelWidth(), QImage::Format_RGB32);
+        drawn[clipped].fill(qRgb(255, 255, 0));
+        QPainter painter(&drawn[clipped]);
         painter.translate(shift);
         if (clipped)
-            painter.setClipRect(QRectF(-1, -1, renderer.FBmp.width() + 2, renderer.FBmp.height() + 2));
-        renderer.FGr = &painter;
-        renderer.DrawBackground(doc);
-        renderer.FGr = nullptr;
-        painter.end();
-        drawn[clipped] = renderer.FBmp.copy();
+            painter.setClipRect(QRectF(-1, -1, drawn[clipped].width() + 2, drawn[clipped].height() + 2));
+        renderer.Paint(painter, doc, TRenderStep::Background);
     }
     int worst = 0;
     for (int y = 0; y < drawn[0].height(); ++y)
