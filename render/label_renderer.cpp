@@ -416,7 +416,8 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
     // Photo mode without a usable photo (none chosen yet, vanished, not a
     // picture) keeps the colour, as loading a label whose photo is missing does.
     QBrush brush{QColor::fromRgb(ColorRefToARGB(bg.Color))};
-    if (!bg.UseColor) {
+    // No photo chosen yet is no problem to report.
+    if (!bg.UseColor && !bg.FileName.isEmpty()) {
         FReport.BackgroundFile = bg.FileName;
         const QImage texture = BackgroundTexture(aDoc.PicturePath(bg.FileName), bg, w);
         if (!texture.isNull()) {
@@ -566,7 +567,7 @@ QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecode
 void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
 {
     const TLabelImage& bg = aDoc.FLabelBg;
-    if (!bg.UsePng)
+    if (!bg.UsePng || bg.PngFile.isEmpty())
         return;
     FReport.MiddleFile = bg.PngFile;
     const QString path = aDoc.PicturePath(bg.PngFile);

@@ -210,13 +210,15 @@ TPictureCache::TPicture TPictureCache::DecodeInto(const QString& aPath, int aMin
 
     QImageReader reader(aPath);
     reader.setAutoTransform(true);
+    // Asked first: a header that cannot be read leaves the reader without a format.
+    const QByteArray format = reader.format();
+    if (format.isEmpty())
+        return Failed(TPictureProblem::TKind::NotAPicture);
     const QSize stored = reader.size();
     const QImageIOHandler::Transformations orientation = reader.transformation();
-    if (reader.format().isEmpty())
-        return Failed(TPictureProblem::TKind::NotAPicture);
 
     TPicture result;
-    if (reader.format() == "jpeg") {
+    if (format == "jpeg") {
         // Read, not mapped: a photo that is saved over in place (truncated and
         // written anew) while it is decoded would end a mapping with SIGBUS;
         // a read sees a short file, which the decoder turns away.
@@ -251,13 +253,11 @@ TPictureCache::TPicture TPictureCache::DecodeInto(const QString& aPath, int aMin
     if (aCache && stored.isValid() && reader.imageFormat() != QImage::Format_Invalid)
         image = aCache->Recycled(stored, reader.imageFormat());
     if (!reader.read(&image) || image.isNull()) {
-        if (reader.error() == QImageReader::UnsupportedFormatError)
-            return Failed(TPictureProblem::TKind::NotAPicture);
         if (reader.error() == QImageReader::DeviceError)
             return Failed(TPictureProblem::TKind::Unreadable, {}, reader.errorString());
-        // Too large for the memory at hand, or broken data.
-        if (stored.isValid() && image.isNull() && reader.error() == QImageReader::InvalidDataError
-            && DecodedBytes(stored) > qint64(QImageReader::allocationLimit()) * 1024 * 1024)
+        // Too large for the memory at hand, or broken data: the format was
+        // recognised, so it is a picture.
+        if (stored.isValid() && DecodedBytes(stored) > qint64(QImageReader::allocationLimit()) * 1024 * 1024)
             return Failed(TPictureProblem::TKind::TooLarge, UprightSize(stored, orientation));
         return Failed(TPictureProblem::TKind::Damaged);
     }

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 namespace {
 
 QImage Solid(const QSize& aSize, QRgb aColor)
@@ -48,6 +52,7 @@ private slots:
     void replacedPhotoShowsItsOwnPixels();
     void heldCopyIsNeverReused();
     void recycledHasTheAskedShape();
+    void sharedBetweenThreadsDecodesOnce();
 
 private:
     QTemporaryDir FDir;
@@ -124,6 +129,45 @@ void TstPictureCache::recycledHasTheAskedShape()
     }
     cache.ReleaseRecycled();
     QCOMPARE(cache.Recycled(QSize(4, 4), QImage::Format_RGB32).size(), QSize(4, 4));
+}
+
+// Renderers on several threads sharing one cache: the photo and the middle
+// picture are decoded once for all of them, and every raster is the same.
+void TstPictureCache::sharedBetweenThreadsDecodesOnce()
+{
+    const QString photo = FDir.filePath(QStringLiteral("shared.jpg"));
+    QVERIFY(SaveOver(photo, Solid(QSize(2400, 1600), qRgb(30, 120, 200)), 0));
+    const QString middle = FDir.filePath(QStringLiteral("shared.png"));
+    QVERIFY(Solid(QSize(300, 100), qRgb(250, 20, 20)).save(middle));
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = photo;
+    doc.FLabelBg.Effect = 1;
+    doc.FLabelBg.UsePng = true;
+    doc.FLabelBg.PngFile = middle;
+    const auto cache = std::make_shared<TPictureCache>();
+    constexpr int Threads = 4;
+    constexpr int Passes = 5;
+    QList<QImage> rasters(Threads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            TLabelRenderer renderer(cache);
+            renderer.SetLabelSize(0);
+            for (int i = 0; i < Passes; ++i)
+                renderer.DrawLabel(doc);
+            rasters[t] = renderer.Raster().copy();
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    QCOMPARE(cache->DecodeCount(), 2);
+    for (int t = 1; t < Threads; ++t)
+        QVERIFY(rasters[t] == rasters[0]);
+    TLabelRenderer alone;
+    alone.SetLabelSize(0);
+    alone.DrawLabel(doc);
+    QVERIFY(alone.Raster() == rasters[0]);
 }
 
 QTEST_MAIN(TstPictureCache)

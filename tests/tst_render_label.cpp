@@ -308,6 +308,8 @@ void TstRenderLabel::effects_data()
     QTest::newRow("transparency 90 leaves a tenth") << false << brown << 0 << 90 << qRgb(250, 240, 235);
     QTest::newRow("sepia at transparency 50") << false << White << 1 << 50 << qRgb(255, 255, 248);
     QTest::newRow("transparency above 100 leaves white") << false << brown << 2 << 150 << White;
+    QTest::newRow("transparency 300000 leaves white") << false << brown << 0 << 300000 << White;
+    QTest::newRow("transparency -300000 is opaque") << false << brown << 0 << -300000 << brown;
     // On straight values: (0.4, 0.35, 0.28) at alpha 0.5 over white; on
     // premultiplied ones the constant row would darken it.
     QTest::newRow("sepia of half-transparent red") << false << qRgba(255, 0, 0, 128) << 1 << 0 << qRgb(178, 172, 163);
@@ -410,18 +412,23 @@ void TstRenderLabel::middleRectangle()
 void TstRenderLabel::unusablePicturesSkipped_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("no picture chosen") << "none";
-    QTest::newRow("empty file") << "empty";
-    QTest::newRow("text file named .jpg") << "text";
-    QTest::newRow("truncated JPEG") << "truncated";
-    QTest::newRow("JPEG claiming 30000 x 30000 pixels") << "huge";
+    QTest::addColumn<QString>("reason");  // as the pass reports it
+    QTest::newRow("no picture chosen") << "none" << "";
+    QTest::newRow("file not there") << "missing" << "not found";
+    QTest::newRow("empty file") << "empty" << "not a picture";
+    QTest::newRow("text file named .jpg") << "text" << "not a picture";
+    QTest::newRow("truncated JPEG") << "truncated" << "damaged";
+    QTest::newRow("JPEG claiming 30000 x 30000 pixels") << "huge" << "damaged";
+    QTest::newRow("BMP of 9000 x 9000 pixels") << "bmp" << "too large: 9000 \u00d7 9000";
 }
 
 // As background photo and as middle picture, a file that cannot be used is
-// skipped: the circle keeps its colour and the pass completes.
+// skipped: the circle keeps its colour and the pass completes, and reports
+// each picture it could not draw with the reason.
 void TstRenderLabel::unusablePicturesSkipped()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
     QString path = FDir.filePath(kind + QStringLiteral(".jpg"));
     QByteArray bytes = ReadAll(SavedImage(FDir, QStringLiteral("noise.jpg"), Noise(QSize(400, 300)), 95));
     if (kind == QLatin1String("huge")) {  // frame header: FF C0, length, precision, height, width
@@ -431,6 +438,12 @@ void TstRenderLabel::unusablePicturesSkipped()
     }
     if (kind == QLatin1String("none"))
         path.clear();
+    else if (kind == QLatin1String("missing"))
+        ;
+    else if (kind == QLatin1String("bmp"))  // the headers alone; 324 MB when decoded
+        QVERIFY(WriteFile(path = FDir.filePath(QStringLiteral("big.bmp")),
+                          QByteArray("BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x28\x23\0\0\x28\x23\0\0\x01\0\x20\0", 30)
+                              + QByteArray(24, '\0')));
     else if (kind == QLatin1String("empty") || kind == QLatin1String("text"))
         QVERIFY(WriteFile(path, kind == QLatin1String("text") ? QByteArray("This is no picture at all.\n") : QByteArray()));
     else
@@ -446,6 +459,10 @@ void TstRenderLabel::unusablePicturesSkipped()
     QCOMPARE(renderer.Raster().pixel(600, 600), qRgb(0, 128, 255));
     QCOMPARE(renderer.Raster().pixel(0, 0), White);
     QVERIFY(path.isEmpty() || TPictureCache::Decode(path).IsNull());
+    const QStringList expected = reason.isEmpty() ? QStringList()
+        : QStringList{QStringLiteral("background photo \"%1\": %2").arg(path, reason),
+                      QStringLiteral("middle picture \"%1\": %2").arg(path, reason)};
+    QCOMPARE(renderer.Report().Warnings(), expected);
 }
 
 // A pass whose files did not change decodes nothing, whatever else changed;
@@ -516,6 +533,8 @@ void TstRenderLabel::largePictures_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<QSize>("size");
     QTest::newRow("50 MP JPEG") << "jpg" << QSize(8660, 5773);
+    // 407 MB at full size, above the limit; decoded at a quarter of its sides.
+    QTest::newRow("102 MP camera JPEG") << "jpg" << QSize(11648, 8736);
     // 144 MB decoded: above Qt's default allocation limit of 128 MB.
     QTest::newRow("36 MP PNG") << "png" << QSize(6000, 6000);
 }

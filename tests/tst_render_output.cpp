@@ -67,6 +67,7 @@ private slots:
     void rendersOneLabel_data();
     void rendersOneLabel();
     void batchIntoFolder();
+    void picturesBesideTheLabel();
     void quality();
     void failures_data();
     void failures();
@@ -209,6 +210,26 @@ void TstRenderOutput::batchIntoFolder()
     const Run jpegs = Render({"--out-dir", out, second});
     QVERIFY2(jpegs.ExitCode == 0, qPrintable(jpegs.Err));
     QCOMPARE(QImage(QDir(out).filePath(QStringLiteral("second.jpg"))).size(), QSize(1200, 1200));
+}
+
+// Relative picture paths are found beside the label, wherever it is run
+// from; a picture that cannot be used is named on stderr, and the label is
+// rendered all the same.
+void TstRenderOutput::picturesBesideTheLabel()
+{
+    const QString folder = FDir.filePath(QStringLiteral("beside"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(Solid(QSize(300, 300), qRgb(0, 160, 0)).save(QDir(folder).filePath(QStringLiteral("photo.png"))));
+    QVERIFY(WriteFile(QDir(folder).filePath(QStringLiteral("broken.png")), QByteArray("\x89PNG\r\n\x1a\n", 8)));
+    const QString label = WriteLabel(QDir(folder).filePath(QStringLiteral("label.lbl")),
+                                     "[Back]\nUseColor=0\nFileName=photo.png\nUsePng=1\nPngFile=broken.png\n");
+    QVERIFY(QDir::currentPath() != folder);
+    const QString out = FDir.filePath(QStringLiteral("beside.png"));
+    const Run run = Render({"--size", "6", label, out});
+    QCOMPARE(run.ExitCode, 0);
+    QVERIFY2(run.Err.contains(QStringLiteral("warning: %1: middle picture \"broken.png\": damaged").arg(label)),
+             qPrintable(run.Err));
+    VERIFY_PIXEL(QImage(out), 375, 375, qRgb(0, 160, 0), 4);
 }
 
 void TstRenderOutput::quality()
