@@ -422,7 +422,9 @@ QImage TPictureCache::Derived(const QString& aPath, const QString& aKey, const s
         }
     } done{*this, lock, aPath, aKey, generation, image};
     image = aMake();
-    return image;
+    // A copy: "return image" would move the picture out before Done stores it.
+    const QImage made = image;
+    return made;
 }
 
 void TPictureCache::StoreDerivedLocked(Entry& aEntry, const QString& aKey, const QImage& aImage)

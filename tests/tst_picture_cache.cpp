@@ -53,6 +53,7 @@ private slots:
     void heldCopyIsNeverReused();
     void recycledHasTheAskedShape();
     void sharedBetweenThreadsDecodesOnce();
+    void derivedIsMadeOnceAndKept();
 
 private:
     QTemporaryDir FDir;
@@ -168,6 +169,26 @@ void TstPictureCache::sharedBetweenThreadsDecodesOnce()
     alone.SetLabelSize(0);
     alone.DrawLabel(doc);
     QVERIFY(alone.Raster() == rasters[0]);
+}
+
+// A warm pass reuses what the last one derived: the very same image, so a PDF
+// of many labels embeds the photo once.
+void TstPictureCache::derivedIsMadeOnceAndKept()
+{
+    const QString path = FDir.filePath(QStringLiteral("derived.png"));
+    QVERIFY(SaveOver(path, Solid(QSize(30, 20), qRgb(10, 20, 30)), 0));
+    TPictureCache cache;
+    int made = 0;
+    const auto make = [&] {
+        ++made;
+        return Solid(QSize(3, 2), qRgb(1, 2, 3));
+    };
+    const QImage first = cache.Derived(path, QStringLiteral("key"), make);
+    const QImage second = cache.Derived(path, QStringLiteral("key"), make);
+    QCOMPARE(made, 1);
+    QVERIFY(!first.isNull());
+    QCOMPARE(second.cacheKey(), first.cacheKey());
+    QCOMPARE(cache.Derived(path, QStringLiteral("key")).cacheKey(), first.cacheKey());
 }
 
 QTEST_MAIN(TstPictureCache)
