@@ -9,8 +9,8 @@ struct TProgramPaths
     QString LabelsFolder;  // full path of the "labels" folder
 
     // Beside the executable: "<exe without extension>.ini" and "labels". When
-    // the executable's folder cannot be written (a system-wide install), the
-    // per-user configuration and data locations instead.
+    // the executable's folder cannot be written or lies in /usr (a system-wide
+    // install), the per-user configuration and data locations instead.
     static TProgramPaths ForExecutable(const QString& aExePath);
 
     // Both inside aFolder, named as beside an executable called aExeName.

@@ -14,6 +14,7 @@ private slots:
     void initTestCase();
     void settingsFileName_data();
     void settingsFileName();
+    void programPathsFallBackToPerUser_data();
     void programPathsFallBackToPerUser();
     void errorBoxText_data();
     void errorBoxText();
@@ -42,17 +43,34 @@ void TstEditorParts::settingsFileName()
     QCOMPARE(SettingsFileFor(executable), settings);
 }
 
+void TstEditorParts::programPathsFallBackToPerUser_data()
+{
+    QTest::addColumn<QString>("folder");  // %1 is a writable test folder
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("writable folder keeps both beside the program") << "%1" << true;
+    // A folder that does not exist cannot be written by anyone, root included.
+    QTest::newRow("folder that does not exist") << "/nonexistent/merovik-bin" << false;
+    // Root can write these: the program must still not fill them.
+    QTest::newRow("installed by the package") << "/usr/bin" << false;
+    QTest::newRow("installed by make install") << "/usr/local/bin" << false;
+}
+
 void TstEditorParts::programPathsFallBackToPerUser()
 {
+    QFETCH(QString, folder);
+    QFETCH(bool, beside);
     QTemporaryDir dir;
-    const TProgramPaths beside = TProgramPaths::ForExecutable(dir.filePath(QStringLiteral("merovik")));
-    QCOMPARE(beside.SettingsFile, dir.filePath(QStringLiteral("merovik.ini")));
-    QCOMPARE(beside.LabelsFolder, dir.filePath(QStringLiteral("labels")));
+    folder.replace(QStringLiteral("%1"), dir.path());
 
-    // A folder that does not exist cannot be written by anyone, root included.
-    const TProgramPaths user = TProgramPaths::ForExecutable(QStringLiteral("/nonexistent/merovik-bin/merovik"));
-    QCOMPARE(user.SettingsFile, QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/merovik.ini");
-    QCOMPARE(user.LabelsFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/labels");
+    const TProgramPaths paths = TProgramPaths::ForExecutable(folder + QStringLiteral("/merovik"));
+    if (beside) {
+        QCOMPARE(paths.SettingsFile, folder + "/merovik.ini");
+        QCOMPARE(paths.LabelsFolder, folder + "/labels");
+    } else {
+        QCOMPARE(paths.SettingsFile,
+                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/merovik.ini");
+        QCOMPARE(paths.LabelsFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/labels");
+    }
 }
 
 void TstEditorParts::errorBoxText_data()
