@@ -10,6 +10,7 @@ FUZZ_SECONDS ?= 0
 FUZZ_TMPDIR ?= /dev/shm
 FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render
 PORTABLE    ?= $(HOME)/Merovik
+PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 
 .PHONY: deps configure build test run install check-asan bench soak fuzz clean
@@ -33,8 +34,12 @@ run: build
 	@echo "Merovik is installed in $(PORTABLE)"
 	cd $(PORTABLE) && ./merovik
 
+# Installs system-wide and makes the label file type and the menu entry
+# known at once, as the Debian package's triggers do under /usr.
 install: build
-	cmake --install $(BUILD_DIR)
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	update-mime-database $(PREFIX)/share/mime
+	update-desktop-database -q $(PREFIX)/share/applications
 
 check-asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEROVIK_SANITIZE=ON

@@ -24,3 +24,8 @@ QIcon MerovikIcon(int aIndex)
     const QString path = MerovikIconPath(aIndex);
     return path.isEmpty() ? QIcon() : QIcon(path);
 }
+
+QString MerovikProgramIconPath()
+{
+    return QStringLiteral(":/desktop/merovik.svg");
+}

@@ -11,3 +11,7 @@ QString MerovikIconPath(int aIndex);
 
 // The icon of that index; a null icon outside 0 to 12.
 QIcon MerovikIcon(int aIndex);
+
+// Resource path of the program's own icon, the one the desktop files install:
+// the window's icon in the title bar and the task bar.
+QString MerovikProgramIconPath();

@@ -25,6 +25,7 @@ PACKAGES=(
   imagemagick
   poppler-utils
   desktop-file-utils
+  shared-mime-info
   libxml2-utils
   clang
   libclang-rt-14-dev
