@@ -11,6 +11,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Merovik"));
+    QApplication::setApplicationVersion(QStringLiteral(MEROVIK_VERSION));
     // The installed menu entry and icon, so that the desktop groups the
     // window under them; the compiled-in icon serves without an install too.
     QApplication::setDesktopFileName(QStringLiteral("merovik"));

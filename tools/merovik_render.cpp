@@ -106,6 +106,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("merovik-render"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(MEROVIK_VERSION));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -125,6 +126,7 @@ int main(int argc, char* argv[])
                                           QStringLiteral("Render every label into DIR as <label name>.<format>."),
                                           QStringLiteral("DIR"));
     parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption});
+    const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("LABEL.lbl"), QStringLiteral("Label file to render."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT"),
                                  QStringLiteral("Picture to write; its extension (.jpg, .jpeg, .png) "
@@ -136,6 +138,8 @@ int main(int argc, char* argv[])
         std::fputs(UsageText(parser).toLocal8Bit().constData(), stdout);
         return ExitSuccess;
     }
+    if (parser.isSet(versionOption))
+        parser.showVersion();  // prints "merovik-render <version>" and exits with 0
 
     const QString sizeText = parser.value(sizeOption);
     int sizeItem = -1;
