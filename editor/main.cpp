@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +18,12 @@ int main(int argc, char* argv[])
     // window under them; the compiled-in icon serves without an install too.
     QApplication::setDesktopFileName(QStringLiteral("merovik"));
     QApplication::setWindowIcon(QIcon(MerovikProgramIconPath()));
+
+    // The program speaks Dutch whatever the desktop's language, and so do
+    // Qt's own dialogs and buttons. Without the translations they stay English.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
 
     TQtDialogs dialogs;
     QString styleError;
