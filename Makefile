@@ -13,7 +13,7 @@ PORTABLE    ?= $(HOME)/Merovik
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 
-.PHONY: deps configure build test run install check-asan bench soak fuzz clean
+.PHONY: deps configure build test run install package check-asan bench soak fuzz clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -40,6 +40,10 @@ install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 	update-mime-database $(PREFIX)/share/mime
 	update-desktop-database -q $(PREFIX)/share/applications
+
+# Builds $(BUILD_DIR)/merovik_<version>_<arch>.deb.
+package: build
+	cd $(BUILD_DIR) && cpack
 
 check-asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEROVIK_SANITIZE=ON

@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential
+  dpkg-dev
   cmake
   pkg-config
   libjpeg-dev
