@@ -1,8 +1,9 @@
 #include "label/ini_file.h"
 
+#include "label/atomic_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -162,21 +163,21 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
         return;
     FExists = true;
     if (info.isDir()) {
-        FReadError = QStringLiteral("Unable to read %1: it is a folder").arg(aFileName);
+        SetReadError(QStringLiteral("it is a folder"));
         return;
     }
     // A device or pipe could be read without end.
     if (!info.isFile()) {
-        FReadError = QStringLiteral("Unable to read %1: it is not a regular file").arg(aFileName);
+        SetReadError(QStringLiteral("it is not a regular file"));
         return;
     }
     if (info.size() > MaxFileSize) {
-        FReadError = QStringLiteral("Unable to read %1: the file is too large").arg(aFileName);
+        SetReadError(QStringLiteral("the file is too large"));
         return;
     }
     QFile file(aFileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        FReadError = QStringLiteral("Unable to read %1: %2").arg(aFileName, file.errorString());
+        SetReadError(file.errorString());
         return;
     }
     // QIODevice::read(n) allocates n bytes up front, and a 64 MB buffer for
@@ -186,7 +187,7 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
     if (bytes.size() > info.size() && bytes.size() <= MaxFileSize)
         bytes += file.read(MaxFileSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
-        FReadError = QStringLiteral("Unable to read %1: %2").arg(aFileName, file.errorString());
+        SetReadError(file.errorString());
         return;
     }
 
@@ -202,6 +203,12 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
         text = DecodeWindows1252(bytes);
     }
     Parse(text);
+}
+
+void TIniFile::SetReadError(const QString& aReason)
+{
+    FReadReason = aReason;
+    FReadError = QStringLiteral("Unable to read %1: %2").arg(FFileName, aReason);
 }
 
 void TIniFile::Parse(const QString& aText)
@@ -399,21 +406,13 @@ QByteArray TIniFile::Contents() const
 
 QString TIniFile::Commit()
 {
-    const QString failure = QStringLiteral("Unable to write to %1").arg(FFileName);
     // Writing what little was read over a file that could not be read would lose it.
     if (!FReadError.isEmpty())
-        return failure;
+        return WriteFailure(FFileName, FReadReason);
     if (FExists && !FChanged)
         return {};
-    QSaveFile file(FFileName);
-    // Unbuffered: through QFileDevice's write buffer a short write (a full
-    // disk, a file-size limit) goes unreported and commit() succeeds with a
-    // cut-off file (Qt 6.4). Written directly, the short count shows here.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return failure;
-    const QByteArray bytes = Contents();
-    // An unfinished QSaveFile removes its temporary file and leaves the old one.
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    const QString failure = WriteFileAtomically(FFileName, Contents());
+    if (!failure.isEmpty())
         return failure;
     FExists = true;
     FChanged = false;

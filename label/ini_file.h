@@ -37,7 +37,7 @@ public:
     void WriteBool(const QString& aSection, const QString& aKey, bool aValue);
 
     // Writes the file atomically (temporary file, then rename). Returns an
-    // empty string on success, else "Unable to write to <file>".
+    // empty string on success, else "Unable to write to <file>: <reason>".
     QString Commit();
 
     // Serialised contents as Commit() would write them.
@@ -71,6 +71,7 @@ private:
 
     enum class TEncoding { Utf8, Windows1252 };
 
+    void SetReadError(const QString& aReason);
     void Parse(const QString& aText);
     int AddSection(const QString& aSection);
     TLine& LastLine();
@@ -80,6 +81,7 @@ private:
     QString FFileName;
     bool FExists = false;
     QString FReadError;
+    QString FReadReason;  // FReadError without the file name
     QString FNewline = QStringLiteral("\n");
     bool FBom = false;
     TEncoding FEncoding = TEncoding::Utf8;

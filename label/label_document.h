@@ -45,7 +45,7 @@ public:
     TLoadReport LoadFromFile(const QString& aFile);
 
     // Writes every element into aFile, keeping every other line of an existing
-    // file; atomic. Returns an empty string or "Unable to write to <file>".
+    // file; atomic. Returns an empty string or "Unable to write to <file>: <reason>".
     QString SaveToFile(const QString& aFile) const;
 
     // Text element by the tag of its controls: 1 Name, 2 Type, 3 Sub1, 4 Sub2, 5 Date;

@@ -1,8 +1,9 @@
 #include "render/raster_writer.h"
 
+#include "label/atomic_file.h"
+
 #include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
@@ -14,29 +15,6 @@ namespace {
 
 constexpr int LabelDpi = 300;
 constexpr int LabelDotsPerMeter = 11811;  // 300 dpi
-
-QString WriteError(const QString& aFileName, const QString& aReason)
-{
-    return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
-}
-
-QString SaveBytes(const QString& aFileName, const char* aData, qint64 aSize)
-{
-    QSaveFile file(aFileName);
-    // Unbuffered: what QFileDevice's write buffer still holds at commit() is
-    // written by close(), whose failure QSaveFile does not see (Qt 6.4), so a
-    // full disk would leave a cut-off file and report success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return WriteError(aFileName, file.errorString());
-    if (file.write(aData, aSize) != aSize) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return WriteError(aFileName, reason);
-    }
-    if (!file.commit())
-        return WriteError(aFileName, file.errorString());
-    return {};
-}
 
 struct JpegError
 {
@@ -111,33 +89,33 @@ bool EncodeJpeg(JpegJob& aJob, const QImage& aImage, int aQuality)
 QString WriteJpeg(const QImage& aImage, const QString& aFileName, int aQuality)
 {
     if (aImage.isNull())
-        return WriteError(aFileName, QStringLiteral("the picture is empty"));
+        return WriteFailure(aFileName, QStringLiteral("the picture is empty"));
     const bool direct = aImage.format() == QImage::Format_RGB32 || aImage.format() == QImage::Format_RGB888;
     const QImage source = direct ? aImage : aImage.convertToFormat(QImage::Format_RGB32);
     JpegJob job;
     if (!EncodeJpeg(job, source, qBound(1, aQuality, 100)))
-        return WriteError(aFileName, QString::fromLocal8Bit(job.Error.Message));
-    return SaveBytes(aFileName, reinterpret_cast<const char*>(job.Buffer), qint64(job.Size));
+        return WriteFailure(aFileName, QString::fromLocal8Bit(job.Error.Message));
+    return WriteFileAtomically(aFileName, QByteArrayView(job.Buffer, qsizetype(job.Size)));
 }
 
 QString WritePng(const QImage& aImage, const QString& aFileName)
 {
     if (aImage.isNull())
-        return WriteError(aFileName, QStringLiteral("the picture is empty"));
+        return WriteFailure(aFileName, QStringLiteral("the picture is empty"));
     QImage image = aImage;  // shares the pixels; only differing metadata detaches
     if (image.dotsPerMeterX() != LabelDotsPerMeter)
         image.setDotsPerMeterX(LabelDotsPerMeter);
     if (image.dotsPerMeterY() != LabelDotsPerMeter)
         image.setDotsPerMeterY(LabelDotsPerMeter);
     // Encoded in memory first: the encoder's many small writes would go
-    // through the write buffer that hides a failed write (see SaveBytes).
+    // through the write buffer that hides a failed write (see WriteFileAtomically).
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
-        return WriteError(aFileName, writer.errorString());
-    return SaveBytes(aFileName, bytes.constData(), bytes.size());
+        return WriteFailure(aFileName, writer.errorString());
+    return WriteFileAtomically(aFileName, bytes);
 }
 
 QString WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality)
@@ -147,5 +125,5 @@ QString WriteRaster(const QImage& aImage, const QString& aFileName, const QStrin
         return WriteJpeg(aImage, aFileName, aQuality);
     if (format == QLatin1String("png"))
         return WritePng(aImage, aFileName);
-    return WriteError(aFileName, QStringLiteral("unsupported picture format \"%1\"").arg(aFormat));
+    return WriteFailure(aFileName, QStringLiteral("unsupported picture format \"%1\"").arg(aFormat));
 }

@@ -19,8 +19,10 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 #include <thread>
 
@@ -160,7 +162,7 @@ void TstFaultInjection::settingsFileThatIsAFolder()
 
     QVERIFY(w.close());
     QCOMPARE(f.Dialogs.Errors.size(), 2);
-    QCOMPARE(f.Dialogs.Errors.last(), QStringLiteral("Unable to write to %1").arg(settings));
+    QCOMPARE(f.Dialogs.Errors.last(), QStringLiteral("Unable to write to %1: it is a folder").arg(settings));
     QVERIFY(QFileInfo(settings).isDir());
     QCOMPARE(ReadAll(QDir(settings).filePath(QStringLiteral("inside.txt"))), QByteArray("kept"));
 }
@@ -176,7 +178,7 @@ void TstFaultInjection::labelFileThatIsAFolder()
 
     f.Dialogs.SaveLabelAnswers.push_back(target);
     Click(w.btnSaveLbl);
-    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to %1").arg(target)});
+    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to %1: it is a folder").arg(target)});
     QCOMPARE(ReadAll(QDir(target).filePath(QStringLiteral("inside.txt"))), QByteArray("kept"));
     QCOMPARE(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QStringLiteral("inside.txt")});
@@ -194,19 +196,17 @@ void TstFaultInjection::labelFileThatIsAFolder()
 void TstFaultInjection::fileSizeLimit_data()
 {
     QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("target");   // in the program folder
-    QTest::addColumn<bool>("exactMessage");  // else the message names the file and says why
-    QTest::newRow("label save over an earlier label") << "label" << "label.lbl" << true;
-    QTest::newRow("settings written at closing") << "settings" << "merovik.ini" << true;
-    QTest::newRow("export of a plain label over an earlier picture") << "plain export" << "label.jpg" << false;
-    QTest::newRow("export of a busy label over an earlier picture") << "busy export" << "label.jpg" << false;
+    QTest::addColumn<QString>("target");  // in the program folder
+    QTest::newRow("label save over an earlier label") << "label" << "label.lbl";
+    QTest::newRow("settings written at closing") << "settings" << "merovik.ini";
+    QTest::newRow("export of a plain label over an earlier picture") << "plain export" << "label.jpg";
+    QTest::newRow("export of a busy label over an earlier picture") << "busy export" << "label.jpg";
 }
 
 void TstFaultInjection::fileSizeLimit()
 {
     QFETCH(QString, scenario);
     QFETCH(QString, target);
-    QFETCH(bool, exactMessage);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(target);
@@ -231,12 +231,9 @@ void TstFaultInjection::fileSizeLimit()
     const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const QStringList errors = lines.filter(QRegularExpression(QStringLiteral("^error: ")));
     QCOMPARE(errors.size(), 1);
-    const QString message = errors.first().mid(7);
-    const QString expected = QStringLiteral("Unable to write to %1").arg(path);
-    if (exactMessage)
-        QCOMPARE(message, expected);
-    else
-        QVERIFY2(message.startsWith(expected + QLatin1String(": ")), qPrintable(message));
+    // The system's own reason, as for a full disk, not "Unknown error".
+    QCOMPARE(errors.first().mid(7),
+             QStringLiteral("Unable to write to %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
     QVERIFY2(lines.contains(QStringLiteral("redrawn")), qPrintable(lines.join(QLatin1Char('|'))));
     if (scenario == QLatin1String("label") || scenario == QLatin1String("settings"))
         QVERIFY2(lines.contains(QStringLiteral("text kept")), qPrintable(lines.join(QLatin1Char('|'))));

@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -428,15 +430,17 @@ private slots:
     {
         QTest::addColumn<QString>("target");  // both refusals hold for root too
         QTest::addColumn<bool>("readError");
+        QTest::addColumn<QString>("reason");
 
-        QTest::newRow("path under a regular file") << "old.lbl/new.lbl" << false;
-        QTest::newRow("a folder as the file") << "folder.lbl" << true;
+        QTest::newRow("path under a regular file") << "old.lbl/new.lbl" << false << QString::fromLocal8Bit(strerror(ENOTDIR));
+        QTest::newRow("a folder as the file") << "folder.lbl" << true << QStringLiteral("it is a folder");
     }
 
     void unusablePath()
     {
         QFETCH(QString, target);
         QFETCH(bool, readError);
+        QFETCH(QString, reason);
         QVERIFY(WriteAll(Path("old.lbl"), "old"));
         QVERIFY(QDir(FDir->path()).mkdir("folder.lbl"));
         TLabelDocument doc = FilledDocument();
@@ -446,7 +450,7 @@ private slots:
         QCOMPARE(doc.FLabelName.FontSize, 40);
 
         const QStringList before = Entries(FDir->path());
-        QCOMPARE(doc.SaveToFile(Path(target)), "Unable to write to " + Path(target));
+        QCOMPARE(doc.SaveToFile(Path(target)), "Unable to write to " + Path(target) + ": " + reason);
         QCOMPARE(ReadAll(Path("old.lbl")), QByteArray("old"));
         QCOMPARE(Entries(FDir->path()), before);
         QVERIFY(Entries(Path("folder.lbl")).isEmpty());
@@ -465,7 +469,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &limit);
             TLabelDocument doc;
             doc.FLabelName.Text = QString(8192, QLatin1Char('x'));
-            _exit(doc.SaveToFile(path) == "Unable to write to " + path ? 0 : 1);
+            _exit(doc.SaveToFile(path) == "Unable to write to " + path + ": " + strerror(EFBIG) ? 0 : 1);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);

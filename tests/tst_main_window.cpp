@@ -15,6 +15,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const TFontChoice DefaultFont{QStringLiteral("Arial"), 40, 0};
@@ -361,7 +364,7 @@ void TstMainWindow::failedSettingsWriteIsReportedAndWindowCloses()
     auto window = std::make_unique<TFrmMain>(f.Dialogs, paths);
     window->show();
     QVERIFY(window->close());
-    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to ") + paths.SettingsFile});
+    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to %1: %2").arg(paths.SettingsFile, QString::fromLocal8Bit(std::strerror(ENOTDIR)))});
     window.reset();  // written once per window: nothing more to report
     QCOMPARE(f.Dialogs.Errors.size(), 1);
 }
