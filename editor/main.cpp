@@ -9,8 +9,13 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // Under a file-size limit a save past it then fails with EFBIG and shows
+    // its message, instead of the signal ending the program with the design.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Merovik"));
     QApplication::setApplicationVersion(QStringLiteral(MEROVIK_VERSION));

@@ -361,44 +361,60 @@ void TstFaultInjection::pictureRewrittenInPlaceDuringDecode()
 
 void TstFaultInjection::commandLineRendererUnderFileSizeLimit_data()
 {
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<int>("limit");  // bytes; the output needs more
+    QTest::addColumn<QString>("output");  // with --out-dir: the picture of the first label
+    QTest::addColumn<int>("limit");       // bytes; the output needs more
+    QTest::addColumn<bool>("batch");      // a second label follows, whose picture fits
     // A file writes through a 16 KB buffer: past it the first part reaches the
     // disk at once, the rest only when the file is closed.
-    QTest::newRow("PNG refused within the write buffer") << "label.png" << 4096;
-    QTest::newRow("PNG refused past the write buffer") << "label.png" << 17 * 1024;
-    QTest::newRow("JPEG refused past the write buffer") << "label.jpg" << 20 * 1024;
+    QTest::newRow("PNG refused within the write buffer") << "label.png" << 4096 << false;
+    QTest::newRow("PNG refused past the write buffer") << "label.png" << 17 * 1024 << false;
+    QTest::newRow("JPEG refused past the write buffer") << "label.jpg" << 20 * 1024 << false;
+    // A busy label makes about 110 KB of PNG at 6 cm, a plain one 20 KB.
+    QTest::newRow("batch goes on after a refused picture") << "busy.png" << 64 * 1024 << true;
 }
 
+// Under a file-size limit, with SIGXFSZ as the shell leaves it, the refused
+// write is reported like any other: exit code 1, the earlier file kept, and
+// the rest of a batch rendered.
 void TstFaultInjection::commandLineRendererUnderFileSizeLimit()
 {
     QFETCH(QString, output);
     QFETCH(int, limit);
+    QFETCH(bool, batch);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     // White, without rings or texts: the smallest pictures a label makes
     // (about 20 KB as PNG, 33 KB as JPEG at 6 cm).
-    const QString label = dir.filePath(QStringLiteral("plain.lbl"));
-    TFixture::WriteFile(label, "[Back]\nUseColor=1\nColor=clWhite\n[Ring1]\nUse=0\n[Ring2]\nUse=0\n[Ring3]\nUse=0\n"
+    const QString plain = dir.filePath(QStringLiteral("plain.lbl"));
+    TFixture::WriteFile(plain, "[Back]\nUseColor=1\nColor=clWhite\n[Ring1]\nUse=0\n[Ring2]\nUse=0\n[Ring3]\nUse=0\n"
                                "[Ring4]\nUse=0\n");
-    const QString path = dir.filePath(output);
+    const QString busy = dir.filePath(QStringLiteral("busy.lbl"));
+    TFixture::WriteFile(busy, "[Name]\nText=Velmar Kaaskelder\n[Type]\nText=Boerenkaas belegen\n[Back]\nColor=clSkyBlue\n");
+    const QString folder = batch ? dir.filePath(QStringLiteral("out")) : dir.path();
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = QDir(folder).filePath(output);
     TFixture::WriteFile(path, "an earlier picture");
 
     QProcess renderer;
     renderer.setChildProcessModifier([limit] {
-        std::signal(SIGXFSZ, SIG_IGN);
+        std::signal(SIGXFSZ, SIG_DFL);
         const rlimit fileSize{rlim_t(limit), rlim_t(limit)};
         setrlimit(RLIMIT_FSIZE, &fileSize);
     });
-    renderer.start(QStringLiteral(MEROVIK_RENDER_BIN), {QStringLiteral("--size"), QStringLiteral("6"), label, path});
+    const QStringList arguments = batch ? QStringList{"--size", "6", "--format", "png", "--out-dir", folder, busy, plain}
+                                        : QStringList{"--size", "6", plain, path};
+    renderer.start(QStringLiteral(MEROVIK_RENDER_BIN), arguments);
     QVERIFY2(renderer.waitForStarted(), qPrintable(renderer.errorString()));
     QVERIFY2(renderer.waitForFinished(300000), "merovik-render did not finish");
     const QString errors = QString::fromLocal8Bit(renderer.readAllStandardError());
     QCOMPARE(renderer.exitStatus(), QProcess::NormalExit);
     QVERIFY2(renderer.exitCode() == 1, qPrintable(QStringLiteral("exit code %1").arg(renderer.exitCode())));
-    QVERIFY2(errors.contains(QStringLiteral("Unable to write to %1").arg(path)), qPrintable(errors));
+    QVERIFY2(errors.contains(QStringLiteral("Unable to write to %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG)))),
+             qPrintable(errors));
     QCOMPARE(ReadAll(path), QByteArray("an earlier picture"));
-    QCOMPARE(FilesNamed(dir.path(), output), QStringList{output});
+    QCOMPARE(FilesNamed(folder, output), QStringList{output});
+    if (batch)
+        QCOMPARE(QImage(QDir(folder).filePath(QStringLiteral("plain.png"))).size(), QSize(750, 750));
 }
 
 // The test runs as usual, or re-invoked by fileSizeLimit() as its child.

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHash>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -100,6 +101,9 @@ bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString
 
 int main(int argc, char* argv[])
 {
+    // Under a file-size limit a write past it then fails with EFBIG and is
+    // reported, instead of the signal ending the program and the batch.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Rendering needs fonts but no display: work on a headless machine
     // unless the user chose a platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
