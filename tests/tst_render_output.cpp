@@ -29,11 +29,12 @@ QStringList Entries(const QString& aFolder)
 
 struct Run { int ExitCode; QString Out, Err; };
 
-// Without a platform or a display set, as on a headless machine.
+// Without a platform, a display or a runtime folder set, as on a headless
+// machine or from cron.
 Run Render(const QStringList& aArguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
         environment.remove(QString::fromLatin1(name));
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -175,8 +176,9 @@ void TstRenderOutput::rendersOneLabel()
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("one.lbl")), text);
     const Run run = Render(options + QStringList{label, out});
     QCOMPARE(run.ExitCode, 0);
-    const QString warning = QStringLiteral("warning: %1: ''mauve'' is not a valid integer value").arg(label);
-    QVERIFY2(badColour ? run.Err.contains(warning) : !run.Err.contains(QLatin1String("merovik-render:")), qPrintable(run.Err));
+    // Its own messages only: none of Qt's notices about the missing runtime folder.
+    const QString warning = QStringLiteral("merovik-render: warning: %1: ''mauve'' is not a valid integer value\n").arg(label);
+    QCOMPARE(run.Err, badColour ? warning : QString());
     QImageReader reader(out);
     QCOMPARE(reader.format(), output.endsWith(QLatin1String("png")) ? QByteArray("png") : QByteArray("jpeg"));
     const QImage image = reader.read();

@@ -35,6 +35,19 @@ void Error(const QString& aText)
     PrintLine(stderr, QStringLiteral("merovik-render: ") + aText);
 }
 
+// Qt's own output on stderr: its debug and info output is dropped, and so are
+// QStandardPaths' notices about the runtime folder (on every run from cron or
+// in a container), which merovik-render does not use; real warnings, such as
+// a decoder's about a picture, still reach the user.
+void FilterQtMessages(QtMsgType aType, const QMessageLogContext& aContext, const QString& aMessage)
+{
+    if (aType == QtDebugMsg || aType == QtInfoMsg)
+        return;
+    if (aType == QtWarningMsg && aMessage.startsWith(QLatin1String("QStandardPaths: ")))
+        return;
+    Error(qFormatLogMessage(aType, aContext, aMessage));
+}
+
 QString UsageText(const QCommandLineParser& aParser)
 {
     // QCommandLineParser's own first line cannot show two forms; keep its
@@ -104,6 +117,7 @@ int main(int argc, char* argv[])
     // Under a file-size limit a write past it then fails with EFBIG and is
     // reported, instead of the signal ending the program and the batch.
     std::signal(SIGXFSZ, SIG_IGN);
+    qInstallMessageHandler(FilterQtMessages);
     // Rendering needs fonts but no display: work on a headless machine
     // unless the user chose a platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
