@@ -10,7 +10,10 @@ struct TLoadReport
 {
     bool FileFound = false;  // false: no such file; every key took its default
     QString ReadError;       // the file exists but could not be read
-    QStringList Errors;      // conversion errors; those keys took their defaults
+    // Colour values that could not be read, each with its section and key:
+    // "[Back] Color: ''orange'' is not a valid integer value". Those keys took
+    // their defaults.
+    QStringList Errors;
     QStringList Warnings;    // what was read but cannot be used, such as a picture that is not there
 
     bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }

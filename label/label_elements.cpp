@@ -8,8 +8,9 @@
 
 namespace {
 
-// A colour that cannot be read takes its default and is reported; the caller
-// goes on with the other keys, so one bad value does not leave half a label.
+// A colour that cannot be read takes its default and is reported with its
+// section and key ("[Back] Color: ..."), so the user finds the line; the
+// caller goes on with the other keys, so one bad value does not leave half a label.
 uint32_t ReadColor(const TIniFile& aFile, const QString& aSection, const QString& aKey,
                    uint32_t aDefault, QStringList& aErrors)
 {
@@ -17,7 +18,7 @@ uint32_t ReadColor(const TIniFile& aFile, const QString& aSection, const QString
         return aDefault;
     const TColorConversion conversion = StringToColor(aFile.ReadString(aSection, aKey, QString()));
     if (!conversion.Ok) {
-        aErrors.append(conversion.Error);
+        aErrors.append(QStringLiteral("[%1] %2: ").arg(aSection, aKey) + conversion.Error);
         return aDefault;
     }
     return conversion.Value;

@@ -367,7 +367,9 @@ private slots:
         TLabelDocument loaded;
         loaded.FLabelBg.Color = loaded.FLabelRing2.Color = 0x00ABCDEF;
         const TLoadReport report = loaded.LoadFromFile(Path("a.lbl"));
-        QCOMPARE(report.Errors, QStringList({"''orange'' is not a valid integer value", "'''' is not a valid integer value"}));
+        // Each says where: section and key.
+        QCOMPARE(report.Errors, QStringList({"[Back] Color: ''orange'' is not a valid integer value",
+                                             "[Ring2] Color: '''' is not a valid integer value"}));
         TLabelDocument expected = FilledDocument();
         expected.FLabelBg.Color = 0x0000FFFF;
         expected.FLabelRing2.Color = 0;

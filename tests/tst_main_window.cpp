@@ -120,7 +120,7 @@ void TstMainWindow::loadingStartsNoTimerAndDrawsOnce_data()
     const QStringList none;
     QTest::newRow("readable") << QByteArray("Trans=20\nPngWidth=36\nEffect=2\n") << none << QList<int>{20, 36, 2};
     QTest::newRow("unreadable colour: one error, the rest loaded") << QByteArray("Color=geel\nTrans=20\n")
-        << QStringList{QStringLiteral("''geel'' is not a valid integer value")} << QList<int>{20, 20, 0};
+        << QStringList{QStringLiteral("[Back] Color: ''geel'' is not a valid integer value")} << QList<int>{20, 20, 0};
     QTest::newRow("transparency 150 shows and keeps 90") << QByteArray("Trans=150\n") << none << QList<int>{90, 20, 0};
     QTest::newRow("transparency -5 shows and keeps 0") << QByteArray("Trans=-5\n") << none << QList<int>{0, 20, 0};
     QTest::newRow("width 5 shows and keeps 10") << QByteArray("PngWidth=5\n") << none << QList<int>{0, 10, 0};

@@ -177,7 +177,7 @@ void TstRenderOutput::rendersOneLabel()
     const Run run = Render(options + QStringList{label, out});
     QCOMPARE(run.ExitCode, 0);
     // Its own messages only: none of Qt's notices about the missing runtime folder.
-    const QString warning = QStringLiteral("merovik-render: warning: %1: ''mauve'' is not a valid integer value\n").arg(label);
+    const QString warning = QStringLiteral("merovik-render: warning: %1: [Ring1] Color: ''mauve'' is not a valid integer value\n").arg(label);
     QCOMPARE(run.Err, badColour ? warning : QString());
     QImageReader reader(out);
     QCOMPARE(reader.format(), output.endsWith(QLatin1String("png")) ? QByteArray("png") : QByteArray("jpeg"));
