@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -146,7 +147,10 @@ inline QList<TKeyName> NamesIn(const QString& aText)
     QList<TKeyName> names;
     QString section;
     bool inSection = false;
-    for (const QString& rawLine : aText.split(QLatin1Char('\n'))) {
+    QString text = aText;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString& rawLine : text.split(QLatin1Char('\n'))) {
         const QString line = rawLine.trimmed();
         if (line.startsWith(QLatin1Char('[')) && line.indexOf(QLatin1Char(']')) > 0) {
             section = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
@@ -167,10 +171,15 @@ inline QString Folded(const QString& aName)
     return aName.trimmed().toCaseFolded();
 }
 
-// The text a file reads as: UTF-8, or Windows-1252 (close enough to Latin-1
-// for finding names) when it is not valid UTF-8.
+// The text a file reads as, near enough for finding names: UTF-16 after its
+// byte-order mark, else UTF-8, or Windows-1252 (close enough to Latin-1) when
+// it is not valid UTF-8.
 inline QString TextOf(const QByteArray& aBytes)
 {
+    if (aBytes.startsWith("\xFF\xFE") || aBytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(aBytes.front() == '\xFF' ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        return utf16.decode(aBytes.sliced(2));
+    }
     const QString utf8 = QString::fromUtf8(aBytes);
     return utf8.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(aBytes) : utf8;
 }
@@ -197,16 +206,19 @@ inline QString Describe(const TKeyName& aName, const TKeyValue& aBefore, const T
              QString::number(aAfter.Integer));
 }
 
-// A written value reads back as written, except that a line break inside it
-// is written as a space: a value is one line.
+// A written value reads back as written, except that a line break or a NUL
+// inside it is written as a space: a value is one line of text.
 inline QString AsWritten(QString aValue)
 {
     aValue.replace(QLatin1Char('\r'), QLatin1Char(' '));
     aValue.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    aValue.replace(QChar(0), QLatin1Char(' '));
     return aValue;
 }
 
 // aBytes as an INI file in aFolder:
+// 0. a file refused unread (not a label file, too large) reads no key, and
+//    nothing is written over it;
 // 1. read every key, write each value back, save, read again: every value is the same;
 // 2. write the program's keys with new values (lines of the input), save, read
 //    again: each of those reads as written, every other key as before.
@@ -215,6 +227,22 @@ inline QString CheckIniRoundTrip(const QByteArray& aBytes, const QString& aFolde
     const QString path = QDir(aFolder).filePath(QStringLiteral("fuzz.ini"));
     if (!WriteBytes(path, aBytes))
         return QStringLiteral("cannot write %1").arg(path);
+    {
+        TIniFile ini(path);
+        if (!ini.ReadError().isEmpty()) {
+            for (const TKeyName& name : LabelKeys()) {
+                if (ini.HasKey(name.Section, name.Key))
+                    return QStringLiteral("a refused file has the key [%1] %2").arg(name.Section, name.Key);
+            }
+            ini.WriteString(QStringLiteral("Name"), QStringLiteral("Text"), QStringLiteral("Gouda"));
+            if (ini.Commit().isEmpty())
+                return QStringLiteral("written over a refused file: ") + ini.ReadError();
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly) || file.readAll() != aBytes)
+                return QStringLiteral("a refused file changed");
+            return {};
+        }
+    }
     const QString text = TextOf(aBytes);
     QList<TKeyName> names = NamesIn(text);
     names += LabelKeys();

@@ -4,17 +4,20 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
-// Far above any label file; keeps a wrongly chosen huge file from eating the memory.
-constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
-
 const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
+
+// Enough of a file's start for the MIME database to know a picture by it.
+constexpr qint64 SignatureSize = 4096;
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F. QStringDecoder knows
 // Windows-1252 only when Qt is built with ICU, so the table is kept here.
@@ -26,33 +29,73 @@ constexpr std::array<char16_t, 32> Windows1252High = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString DecodeWindows1252(const QByteArray& aBytes)
+void AppendWindows1252(QString& aText, QByteArrayView aBytes)
 {
-    QString text(aBytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
     for (const char c : aBytes) {
         const auto byte = static_cast<unsigned char>(c);
-        *out++ = (byte >= 0x80 && byte < 0xA0) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
+        aText += (byte >= 0x80 && byte < 0xA0) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
     }
-    return text;
 }
 
-std::optional<QByteArray> EncodeWindows1252(const QString& aText)
+// False, with part of aText appended, when a character has no Windows-1252 byte.
+bool AppendWindows1252(QByteArray& aBytes, QStringView aText)
 {
-    QByteArray bytes;
-    bytes.reserve(aText.size());
     for (const QChar c : aText) {
         const char16_t unit = c.unicode();
         if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-            bytes.append(static_cast<char>(unit));
+            aBytes.append(static_cast<char>(unit));
             continue;
         }
         const auto* found = std::find(Windows1252High.begin(), Windows1252High.end(), unit);
         if (found == Windows1252High.end())
-            return std::nullopt;
-        bytes.append(static_cast<char>(0x80 + (found - Windows1252High.begin())));
+            return false;
+        aBytes.append(static_cast<char>(0x80 + (found - Windows1252High.begin())));
     }
-    return bytes;
+    return true;
+}
+
+bool IsAscii(QByteArrayView aBytes)
+{
+    return std::all_of(aBytes.begin(), aBytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Stateless, so that a sequence cut off at the end counts as invalid; a
+// byte-order mark inside the text is a character like any other.
+constexpr auto DecoderFlags = QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
+
+std::optional<QString> DecodeUtf8(QByteArrayView aBytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, DecoderFlags);
+    QString text = decoder.decode(aBytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// A line written as Windows-1252 must read back as Windows-1252: its bytes
+// must fit and must not happen to be valid UTF-8, which the reader would take.
+bool ReadsBackAsWindows1252(QStringView aLine)
+{
+    QByteArray bytes;
+    return AppendWindows1252(bytes, aLine) && (IsAscii(bytes) || !DecodeUtf8(bytes));
+}
+
+// The kind of picture aHead begins with ("JPEG image"), or empty. The shared
+// MIME database knows every picture format's signature; only the formats Qt
+// reads count, so that a text that happens to begin like some rare format
+// is still read as text.
+QString PictureKind(const QByteArray& aHead)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForData(aHead);
+    if (!type.name().startsWith(QLatin1String("image/"))
+        || !QImageReader::supportedMimeTypes().contains(type.name().toLatin1()))
+        return {};
+    return type.comment();
+}
+
+QString TooLargeReason()
+{
+    return QStringLiteral("too large to be a label file (over 1 MB)");
 }
 
 QString Fold(QStringView aName)
@@ -60,10 +103,75 @@ QString Fold(QStringView aName)
     return aName.trimmed().toString().toCaseFolded();
 }
 
-QString KeyOf(const QString& aFoldedSection, const QString& aFoldedKey)
+uint32_t NameHash(const QString& aFolded)
 {
-    // A line never holds a line feed, so it cannot occur in either name.
+    // A fixed seed: the index is built and searched within one object.
+    return static_cast<uint32_t>(qHash(QStringView(aFolded), 0));
+}
+
+uint32_t KeyHash(const QString& aFoldedSection, const QString& aFoldedKey)
+{
+    return static_cast<uint32_t>(qHash(QStringView(aFoldedKey), qHash(QStringView(aFoldedSection), 0)));
+}
+
+QString AddedKeyName(const QString& aFoldedSection, const QString& aFoldedKey)
+{
+    // A line never holds a line end, so it cannot occur in either name.
     return aFoldedSection + QLatin1Char('\n') + aFoldedKey;
+}
+
+// What a line is: a section header with its name, a key line with its key
+// and where its value begins, or neither (a blank line, a comment, junk).
+struct TLineParts
+{
+    bool Header = false;
+    QStringView Name;  // the header's name or the line's key, not trimmed
+    qsizetype ValueStart = -1;
+
+    bool IsKey() const { return ValueStart >= 0; }
+};
+
+TLineParts SplitLine(QStringView aLine)
+{
+    TLineParts parts;
+    const QStringView trimmed = aLine.trimmed();
+    const qsizetype close = trimmed.startsWith(QLatin1Char('[')) ? trimmed.indexOf(QLatin1Char(']')) : -1;
+    if (close > 0) {
+        parts.Header = true;
+        parts.Name = trimmed.mid(1, close - 1);
+        return parts;
+    }
+    if (!trimmed.isEmpty() && (trimmed.front() == QLatin1Char(';') || trimmed.front() == QLatin1Char('#')))
+        return parts;
+    const qsizetype equals = aLine.indexOf(QLatin1Char('='));
+    if (equals <= 0 || aLine.left(equals).trimmed().isEmpty())
+        return parts;
+    parts.Name = aLine.left(equals);
+    qsizetype valueStart = equals + 1;
+    while (valueStart < aLine.size() && aLine[valueStart].isSpace())
+        ++valueStart;
+    parts.ValueStart = valueStart;
+    return parts;
+}
+
+// Where the value of a key line begins. A key added under a name that reads
+// as a header or a comment ("[x]", ";x") has its value after the first "=".
+qsizetype ValueStart(QStringView aLine)
+{
+    const qsizetype start = SplitLine(aLine).ValueStart;
+    return start >= 0 ? start : aLine.indexOf(QLatin1Char('=')) + 1;
+}
+
+// Where the line that begins at aStart ends, without and with its line end.
+std::pair<qsizetype, qsizetype> LineEnd(QStringView aText, qsizetype aStart)
+{
+    qsizetype end = aStart;
+    while (end < aText.size() && aText[end] != QLatin1Char('\n') && aText[end] != QLatin1Char('\r'))
+        ++end;
+    qsizetype next = end;
+    if (next < aText.size())
+        next += (aText[next] == QLatin1Char('\r') && next + 1 < aText.size() && aText[next + 1] == QLatin1Char('\n')) ? 2 : 1;
+    return {end, next};
 }
 
 bool IsQuote(QChar aChar)
@@ -75,9 +183,11 @@ bool IsQuote(QChar aChar)
 // itself quoted, is written in double quotes so that it reads back unchanged.
 QString EncodeValue(QString aValue)
 {
-    // A line break would start a new line, and so a key, of its own.
+    // A line break would start a new line, and so a key, of its own; a NUL
+    // character would make the file unreadable as a label file.
     aValue.replace(QLatin1Char('\r'), QLatin1Char(' '));
     aValue.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    aValue.replace(QChar(0), QLatin1Char(' '));
     const bool blankAtEdge = !aValue.isEmpty() && (aValue.front().isSpace() || aValue.back().isSpace());
     const bool quoted = aValue.size() >= 2 && IsQuote(aValue.front()) && aValue.back() == aValue.front();
     if (blankAtEdge || quoted)
@@ -158,6 +268,7 @@ std::optional<int32_t> ParseIntegerLiteral(const QString& aText)
 
 TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
 {
+    FLineStarts.push_back(0);  // no lines
     const QFileInfo info(aFileName);
     if (!info.exists())
         return;
@@ -171,38 +282,39 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
         SetReadError(QStringLiteral("it is not a regular file"));
         return;
     }
-    if (info.size() > MaxFileSize) {
-        SetReadError(QStringLiteral("the file is too large"));
-        return;
-    }
     QFile file(aFileName);
     if (!file.open(QIODevice::ReadOnly)) {
         SetReadError(file.errorString());
         return;
     }
-    // QIODevice::read(n) allocates n bytes up front, and a 64 MB buffer for
-    // every settings or label file costs more than the read; the stat size
-    // plus one byte shows a file that grew past the limit since.
-    QByteArray bytes = file.read(std::min(info.size(), MaxFileSize) + 1);
-    if (bytes.size() > info.size() && bytes.size() <= MaxFileSize)
+    // QIODevice::read(n) allocates n bytes up front: a large file is read
+    // only as far as its signature, the others up to the stat size plus one
+    // byte, which shows a file that grew past the limit since.
+    const bool tooLarge = info.size() > MaxFileSize;
+    QByteArray bytes = file.read(tooLarge ? SignatureSize : info.size() + 1);
+    if (!tooLarge && bytes.size() > info.size() && bytes.size() <= MaxFileSize)
         bytes += file.read(MaxFileSize + 1 - bytes.size());
-    if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
+    if (file.error() != QFileDevice::NoError) {
         SetReadError(file.errorString());
         return;
     }
-
-    if (bytes.startsWith(Utf8Bom)) {
-        FBom = true;
-        bytes.remove(0, Utf8Bom.size());
+    // A photo given for a label (arguments swapped) is named as what it is, whatever its size.
+    if (const QString picture = PictureKind(bytes.left(SignatureSize)); !picture.isEmpty()) {
+        SetReadError(QStringLiteral("not a label file (it is a %1)").arg(picture));
+        return;
     }
-    // Stateless, so that a sequence cut off at the end of the file counts as invalid.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        FEncoding = TEncoding::Windows1252;
-        text = DecodeWindows1252(bytes);
+    if (tooLarge || bytes.size() > MaxFileSize) {
+        SetReadError(TooLargeReason());
+        return;
     }
-    Parse(text);
+    Decode(bytes);
+    bytes = QByteArray();  // before the indexes are built
+    if (FText.contains(QChar(0))) {
+        FText.clear();
+        SetReadError(QStringLiteral("not a label file (it holds binary data)"));
+        return;
+    }
+    Parse();
 }
 
 void TIniFile::SetReadError(const QString& aReason)
@@ -211,93 +323,215 @@ void TIniFile::SetReadError(const QString& aReason)
     FReadError = QStringLiteral("Unable to read %1: %2").arg(FFileName, aReason);
 }
 
-void TIniFile::Parse(const QString& aText)
+void TIniFile::Decode(const QByteArray& aBytes)
 {
-    bool newlineSeen = false;
-    int section = -1;
-    QString foldedSection;
-    qsizetype start = 0;
-    const qsizetype size = aText.size();
-    while (start < size) {
-        qsizetype end = aText.indexOf(QLatin1Char('\n'), start);
-        TLine line;
-        if (end < 0) {
-            end = size;
-        } else {
-            line.Ending = QStringLiteral("\n");
-        }
-        qsizetype textEnd = end;
-        if (!line.Ending.isEmpty() && textEnd > start && aText[textEnd - 1] == QLatin1Char('\r')) {
-            --textEnd;
-            line.Ending = QStringLiteral("\r\n");
-        }
-        if (!newlineSeen && !line.Ending.isEmpty()) {
-            // New lines follow the style of the file's first line end.
-            FNewline = line.Ending;
-            newlineSeen = true;
-        }
-        line.Text = aText.mid(start, textEnd - start);
-        start = end + 1;
+    if (aBytes.startsWith("\xFF\xFE") || aBytes.startsWith("\xFE\xFF")) {
+        FEncoding = aBytes.front() == '\xFF' ? TEncoding::Utf16Le : TEncoding::Utf16Be;
+        QStringDecoder decoder(FEncoding == TEncoding::Utf16Le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                               DecoderFlags);
+        FText = decoder.decode(QByteArrayView(aBytes).sliced(2));
+        return;
+    }
+    QByteArrayView bytes(aBytes);
+    if (bytes.startsWith(Utf8Bom)) {
+        FBom = true;
+        bytes = bytes.sliced(Utf8Bom.size());
+    }
+    if (std::optional<QString> text = DecodeUtf8(bytes)) {
+        FText = std::move(*text);
+        return;
+    }
 
-        const QStringView trimmed = QStringView(line.Text).trimmed();
-        const qsizetype close = trimmed.startsWith(QLatin1Char('[')) ? trimmed.indexOf(QLatin1Char(']')) : -1;
-        if (close > 0) {
-            FSections.emplace_back();
-            section = static_cast<int>(FSections.size()) - 1;
-            foldedSection = Fold(trimmed.mid(1, close - 1));
-            if (!FSectionIndex.contains(foldedSection))
-                FSectionIndex.insert(foldedSection, section);
+    // Line by line: a line is UTF-8 when it is valid UTF-8, otherwise
+    // Windows-1252. A file with UTF-8 text in it (or a byte-order mark) stays
+    // UTF-8 and remembers its Windows-1252 lines; one without is Windows-1252.
+    FText.reserve(bytes.size());
+    const auto end = bytes.end();
+    bool utf8Seen = FBom;
+    uint32_t line = 0;
+    for (auto start = bytes.begin(); start != end; ++line) {
+        const auto textEnd = std::find_if(start, end, [](char c) { return c == '\n' || c == '\r'; });
+        auto next = textEnd;
+        if (next != end)
+            next += (*next == '\r' && next + 1 != end && next[1] == '\n') ? 2 : 1;
+        const QByteArrayView text(start, textEnd);
+        if (IsAscii(text)) {
+            FText += QLatin1String(text);
+        } else if (std::optional<QString> decoded = DecodeUtf8(text)) {
+            FText += *decoded;
+            utf8Seen = true;
         } else {
-            // Lines before the first header are kept but never looked up.
-            if (FSections.empty())
-                FSections.emplace_back();
-            const bool comment = !trimmed.isEmpty()
-                && (trimmed.front() == QLatin1Char(';') || trimmed.front() == QLatin1Char('#'));
-            const qsizetype equals = line.Text.indexOf(QLatin1Char('='));
-            const QString key = section >= 0 && !comment && equals > 0
-                ? Fold(QStringView(line.Text).left(equals)) : QString();
-            if (!key.isEmpty()) {
-                qsizetype valueStart = equals + 1;
-                while (valueStart < line.Text.size() && line.Text[valueStart].isSpace())
-                    ++valueStart;
-                line.ValueStart = valueStart;
-                // The first of duplicate keys wins, for reading and for writing.
-                const QString indexKey = KeyOf(foldedSection, key);
-                if (!FKeyIndex.contains(indexKey))
-                    FKeyIndex.insert(indexKey, TPosition{section, static_cast<int>(FSections[section].Lines.size())});
-            }
+            AppendWindows1252(FText, text);
+            FWindows1252Lines.push_back(line);
         }
-        FSections.back().Lines.push_back(std::move(line));
+        FText += QLatin1String(QByteArrayView(textEnd, next));
+        start = next;
+    }
+    if (!utf8Seen) {
+        FEncoding = TEncoding::Windows1252;
+        FWindows1252Lines = {};
     }
 }
 
-const TIniFile::TLine* TIniFile::FindKey(const QString& aSection, const QString& aKey) const
+void TIniFile::Parse()
 {
-    const auto found = FKeyIndex.constFind(KeyOf(Fold(aSection), Fold(aKey)));
-    if (found == FKeyIndex.constEnd())
-        return nullptr;
-    return &FSections[found->Section].Lines[found->Line];
+    const QStringView text(FText);
+    // At most one line per line-end character, and one more; the indexes get
+    // that much address space, of which only what they fill is ever touched.
+    const auto lineEnds = std::count_if(text.begin(), text.end(), [](QChar c) {
+        return c == QLatin1Char('\n') || c == QLatin1Char('\r');
+    });
+    FLineStarts.clear();
+    FLineStarts.reserve(size_t(lineEnds) + 2);
+    FKeyIndex.reserve(size_t(lineEnds) + 1);
+    bool newlineSeen = false;
+    QString section;  // the current section's case-folded name
+    for (qsizetype start = 0; start < text.size();) {
+        const auto [end, next] = LineEnd(text, start);
+        if (!newlineSeen && next > end) {
+            // New lines follow the style of the file's first line end.
+            FNewline = text.mid(end, next - end).toString();
+            newlineSeen = true;
+        }
+        const auto line = static_cast<uint32_t>(FLineStarts.size());
+        FLineStarts.push_back(static_cast<uint32_t>(start));
+        const TLineParts parts = SplitLine(text.mid(start, end - start));
+        if (parts.Header) {
+            section = Fold(parts.Name);
+            FSectionIndex.push_back({NameHash(section), static_cast<uint32_t>(FHeaders.size())});
+            FHeaders.push_back(line);
+        } else if (parts.IsKey() && !FHeaders.empty()) {
+            // Lines before the first header are kept but never looked up.
+            FKeyIndex.push_back({KeyHash(section, Fold(parts.Name)), line});
+        }
+        start = next;
+    }
+    FLineStarts.push_back(static_cast<uint32_t>(text.size()));
+    std::sort(FSectionIndex.begin(), FSectionIndex.end());
+    std::sort(FKeyIndex.begin(), FKeyIndex.end());
+    FLineStarts.shrink_to_fit();
+    FKeyIndex.shrink_to_fit();
+}
+
+QStringView TIniFile::LineWithEnding(uint32_t aLine) const
+{
+    return QStringView(FText).mid(FLineStarts[aLine], FLineStarts[aLine + 1] - FLineStarts[aLine]);
+}
+
+QStringView TIniFile::OriginalLine(uint32_t aLine) const
+{
+    const QStringView line = LineWithEnding(aLine);
+    return line.first(line.size() - Ending(aLine).size());
+}
+
+QStringView TIniFile::Ending(uint32_t aLine) const
+{
+    const QStringView line = LineWithEnding(aLine);
+    if (line.endsWith(QLatin1String("\r\n")))
+        return line.last(2);
+    if (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        return line.last(1);
+    return {};
+}
+
+QStringView TIniFile::CurrentLine(uint32_t aLine) const
+{
+    const auto changed = FChangedLines.constFind(aLine);
+    return changed != FChangedLines.constEnd() ? QStringView(*changed) : OriginalLine(aLine);
+}
+
+QString TIniFile::HeaderName(uint32_t aHeader) const
+{
+    return Fold(SplitLine(OriginalLine(FHeaders[aHeader])).Name);
+}
+
+uint32_t TIniFile::LastNonBlankLine(uint32_t aHeader) const
+{
+    const uint32_t header = FHeaders[aHeader];
+    uint32_t line = (aHeader + 1 < FHeaders.size() ? FHeaders[aHeader + 1] : LineCount()) - 1;
+    while (line > header && OriginalLine(line).trimmed().isEmpty())
+        --line;
+    return line;
+}
+
+int TIniFile::FindSection(const QString& aFolded) const
+{
+    const auto [first, last] = std::equal_range(FSectionIndex.begin(), FSectionIndex.end(),
+                                                TIndexEntry{NameHash(aFolded), 0},
+                                                [](const TIndexEntry& a, const TIndexEntry& b) { return a.Hash < b.Hash; });
+    for (auto entry = first; entry != last; ++entry) {
+        if (HeaderName(entry->Where) == aFolded)
+            return int(entry->Where);
+    }
+    return -1;
+}
+
+std::optional<uint32_t> TIniFile::FindFileKey(const QString& aFoldedSection, const QString& aFoldedKey) const
+{
+    const auto [first, last] = std::equal_range(FKeyIndex.begin(), FKeyIndex.end(),
+                                                TIndexEntry{KeyHash(aFoldedSection, aFoldedKey), 0},
+                                                [](const TIndexEntry& a, const TIndexEntry& b) { return a.Hash < b.Hash; });
+    for (auto entry = first; entry != last; ++entry) {
+        // A key's line keeps its key when its value is written, so the line as read tells.
+        const auto header = uint32_t(std::upper_bound(FHeaders.begin(), FHeaders.end(), entry->Where) - FHeaders.begin()) - 1;
+        if (Fold(SplitLine(OriginalLine(entry->Where)).Name) == aFoldedKey && HeaderName(header) == aFoldedSection)
+            return entry->Where;
+    }
+    return std::nullopt;
+}
+
+const QString& TIniFile::AddedLine(const TAddedKey& aKey) const
+{
+    return aKey.Section >= 0 ? FAddedSections[aKey.Section].Lines[aKey.Index] : FAddedAfter.at(aKey.AfterLine)[aKey.Index];
+}
+
+QString& TIniFile::AddedLine(const TAddedKey& aKey)
+{
+    return aKey.Section >= 0 ? FAddedSections[aKey.Section].Lines[aKey.Index] : FAddedAfter.at(aKey.AfterLine)[aKey.Index];
+}
+
+std::optional<QString> TIniFile::Value(const QString& aSection, const QString& aKey) const
+{
+    const std::optional<QStringView> line = FindKey(aSection, aKey);
+    if (!line)
+        return std::nullopt;
+    return DecodeValue(line->mid(ValueStart(*line)));
+}
+
+std::optional<QStringView> TIniFile::FindKey(const QString& aSection, const QString& aKey) const
+{
+    const QString section = Fold(aSection);
+    const QString key = Fold(aKey);
+    if (const std::optional<uint32_t> line = FindFileKey(section, key))
+        return CurrentLine(*line);
+    const auto added = FAddedKeys.constFind(AddedKeyName(section, key));
+    if (added != FAddedKeys.constEnd())
+        return QStringView(AddedLine(*added));
+    return std::nullopt;
+}
+
+bool TIniFile::HasSection(const QString& aSection) const
+{
+    const QString folded = Fold(aSection);
+    return FindSection(folded) >= 0 || FAddedSectionIndex.contains(folded);
 }
 
 bool TIniFile::HasKey(const QString& aSection, const QString& aKey) const
 {
-    return FindKey(aSection, aKey) != nullptr;
+    return FindKey(aSection, aKey).has_value();
 }
 
 QString TIniFile::ReadString(const QString& aSection, const QString& aKey, const QString& aDefault) const
 {
-    const TLine* line = FindKey(aSection, aKey);
-    if (!line)
-        return aDefault;
-    return DecodeValue(QStringView(line->Text).mid(line->ValueStart));
+    return Value(aSection, aKey).value_or(aDefault);
 }
 
 int32_t TIniFile::ReadInteger(const QString& aSection, const QString& aKey, int32_t aDefault) const
 {
-    const TLine* line = FindKey(aSection, aKey);
-    if (!line)
+    const std::optional<QString> value = Value(aSection, aKey);
+    if (!value)
         return aDefault;
-    return ParseIntegerLiteral(DecodeValue(QStringView(line->Text).mid(line->ValueStart))).value_or(aDefault);
+    return ParseIntegerLiteral(*value).value_or(aDefault);
 }
 
 bool TIniFile::ReadBool(const QString& aSection, const QString& aKey, bool aDefault) const
@@ -320,87 +554,159 @@ void TIniFile::WriteBool(const QString& aSection, const QString& aKey, bool aVal
     SetValue(aSection, aKey, aValue ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-TIniFile::TLine& TIniFile::LastLine()
-{
-    TSection& section = FSections.back();
-    return section.Trailer.empty() ? section.Lines.back() : section.Trailer.back();
-}
-
 int TIniFile::AddSection(const QString& aSection)
 {
-    if (!FSections.empty()) {
-        TLine& last = LastLine();
-        if (last.Ending.isEmpty())
-            last.Ending = FNewline;
-        // A blank line between sections; it stays below keys added later.
-        if (!QStringView(last.Text).trimmed().isEmpty())
-            FSections.back().Trailer.push_back(TLine{QString(), FNewline});
+    if (LineCount() > 0 || !FAddedSections.empty()) {
+        // A blank line between sections, unless the file already ends in one;
+        // it stays below keys added to the section before it later.
+        const bool endsBlank = FAddedSections.empty() && !FAddedAfter.contains(LineCount() - 1)
+            && OriginalLine(LineCount() - 1).trimmed().isEmpty();
+        if (!endsBlank) {
+            if (FAddedSections.empty())
+                FBlankAfterFile = true;
+            else
+                FAddedSections.back().BlankAfter = true;
+        }
     }
-    FSections.emplace_back();
-    FSections.back().Lines.push_back(TLine{QLatin1Char('[') + aSection.trimmed() + QLatin1Char(']'), FNewline});
-    const int section = static_cast<int>(FSections.size()) - 1;
-    FSectionIndex.insert(Fold(aSection), section);
+    FAddedSections.push_back({QLatin1Char('[') + aSection.trimmed() + QLatin1Char(']'), {}, false});
+    const int section = int(FAddedSections.size()) - 1;
+    FAddedSectionIndex.insert(Fold(aSection), section);
     return section;
 }
 
 void TIniFile::SetValue(const QString& aSection, const QString& aKey, const QString& aText)
 {
-    const QString foldedSection = Fold(aSection);
-    const QString indexKey = KeyOf(foldedSection, Fold(aKey));
-    const auto found = FKeyIndex.constFind(indexKey);
-    if (found != FKeyIndex.constEnd()) {
-        TLine& line = FSections[found->Section].Lines[found->Line];
-        if (QStringView(line.Text).mid(line.ValueStart).trimmed() == aText)
-            return;
-        // Everything up to the value stays as written, spacing and key case included.
-        line.Text = line.Text.left(line.ValueStart) + aText;
-        FChanged = true;
+    const QString section = Fold(aSection);
+    const QString key = Fold(aKey);
+    // Everything up to the value stays as written, spacing and key case included.
+    const auto withValue = [&aText](QStringView aLine) -> std::optional<QString> {
+        const qsizetype valueStart = ValueStart(aLine);
+        if (aLine.mid(valueStart).trimmed() == aText)
+            return std::nullopt;
+        return aLine.left(valueStart).toString() + aText;
+    };
+    if (const std::optional<uint32_t> line = FindFileKey(section, key)) {
+        if (std::optional<QString> text = withValue(CurrentLine(*line))) {
+            FChangedLines.insert(*line, std::move(*text));
+            FChanged = true;
+        }
+        return;
+    }
+    const QString addedName = AddedKeyName(section, key);
+    if (const auto added = FAddedKeys.constFind(addedName); added != FAddedKeys.constEnd()) {
+        QString& lineText = AddedLine(*added);
+        if (std::optional<QString> text = withValue(lineText)) {
+            lineText = std::move(*text);
+            FChanged = true;
+        }
         return;
     }
 
-    int section = FSectionIndex.value(foldedSection, -1);
-    if (section < 0)
-        section = AddSection(aSection);
-    TSection& target = FSections[section];
-    // New keys go after the section's last non-blank line. The blank lines
-    // below it hold no key, so moving them leaves the index right.
-    if (!target.TrailerSplit) {
-        auto firstBlank = target.Lines.end();
-        while (firstBlank - 1 != target.Lines.begin() && QStringView((firstBlank - 1)->Text).trimmed().isEmpty())
-            --firstBlank;
-        target.Trailer.insert(target.Trailer.begin(), std::make_move_iterator(firstBlank),
-                              std::make_move_iterator(target.Lines.end()));
-        target.Lines.erase(firstBlank, target.Lines.end());
-        target.TrailerSplit = true;
+    const QString lineText = aKey.trimmed() + QLatin1Char('=') + aText;
+    TAddedKey place;
+    if (const int header = FindSection(section); header >= 0) {
+        // After the section's last non-blank line, so its blank lines stay below.
+        place.AfterLine = LastNonBlankLine(uint32_t(header));
+        std::vector<QString>& lines = FAddedAfter[place.AfterLine];
+        lines.push_back(lineText);
+        place.Index = int(lines.size()) - 1;
+    } else {
+        place.Section = FAddedSectionIndex.value(section, -1);
+        if (place.Section < 0)
+            place.Section = AddSection(aSection);
+        std::vector<QString>& lines = FAddedSections[place.Section].Lines;
+        lines.push_back(lineText);
+        place.Index = int(lines.size()) - 1;
     }
-    if (target.Lines.back().Ending.isEmpty())
-        target.Lines.back().Ending = FNewline;
-    const QString key = aKey.trimmed();
-    target.Lines.push_back(TLine{key + QLatin1Char('=') + aText, FNewline, key.size() + 1});
-    FKeyIndex.insert(indexKey, TPosition{section, static_cast<int>(target.Lines.size()) - 1});
+    FAddedKeys.insert(addedName, place);
     FChanged = true;
+}
+
+TIniFile::TEncoding TIniFile::WriteEncoding() const
+{
+    if (FEncoding != TEncoding::Windows1252)
+        return FEncoding;
+    // A file from a Windows-1252 system stays in its encoding as long as
+    // every line written fits, so that system still reads it.
+    const auto fits = [](QStringView aLine) { return ReadsBackAsWindows1252(aLine); };
+    const bool changedFit = std::all_of(FChangedLines.cbegin(), FChangedLines.cend(), fits);
+    const bool addedFit = std::all_of(FAddedAfter.cbegin(), FAddedAfter.cend(), [&](const auto& aAdded) {
+        return std::all_of(aAdded.second.cbegin(), aAdded.second.cend(), fits);
+    });
+    const bool sectionsFit = std::all_of(FAddedSections.cbegin(), FAddedSections.cend(), [&](const TAddedSection& aSection) {
+        return fits(aSection.Header) && std::all_of(aSection.Lines.cbegin(), aSection.Lines.cend(), fits);
+    });
+    return changedFit && addedFit && sectionsFit ? TEncoding::Windows1252 : TEncoding::Utf8;
 }
 
 QByteArray TIniFile::Contents() const
 {
-    QString text;
-    for (const TSection& section : FSections) {
-        for (const auto* lines : {&section.Lines, &section.Trailer}) {
-            for (const TLine& line : *lines) {
-                text += line.Text;
-                text += line.Ending;
+    const TEncoding encoding = WriteEncoding();
+    QByteArray bytes;
+    bytes.reserve(FText.size() + 4096);
+    std::optional<QStringEncoder> utf16;
+    if (encoding == TEncoding::Utf16Le || encoding == TEncoding::Utf16Be)
+        utf16.emplace(encoding == TEncoding::Utf16Le ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE,
+                      QStringEncoder::Flag::Stateless);
+    const auto append = [&](QStringView aText, TEncoding aEncoding) {
+        if (aEncoding == TEncoding::Windows1252)
+            AppendWindows1252(bytes, aText);  // fits: checked, or read from Windows-1252
+        else if (utf16)
+            bytes += utf16->encode(aText);
+        else
+            bytes += aText.toUtf8();
+    };
+    if (utf16)
+        bytes += encoding == TEncoding::Utf16Le ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    else if (encoding == TEncoding::Utf8 && FBom)
+        bytes += Utf8Bom;
+
+    // Runs of lines that nothing touched go out in one piece.
+    const uint32_t lines = LineCount();
+    const bool addedAfterFile = FBlankAfterFile || !FAddedSections.empty();
+    auto added = FAddedAfter.cbegin();
+    auto windows1252 = FWindows1252Lines.cbegin();
+    qsizetype runStart = 0;
+    for (uint32_t line = 0; line < lines; ++line) {
+        const bool hasAdded = added != FAddedAfter.cend() && added->first == line;
+        const bool isWindows1252 = windows1252 != FWindows1252Lines.cend() && *windows1252 == line;
+        const auto changed = FChangedLines.constFind(line);
+        const bool isChanged = changed != FChangedLines.constEnd();
+        // A last line without a line end gets one when lines follow it.
+        const bool endingAdded = line + 1 == lines && Ending(line).isEmpty() && (hasAdded || addedAfterFile);
+        if (isWindows1252)
+            ++windows1252;
+        if (!hasAdded && !isWindows1252 && !isChanged && !endingAdded)
+            continue;
+        append(QStringView(FText).mid(runStart, FLineStarts[line] - runStart), encoding);
+        runStart = FLineStarts[line + 1];
+        // A Windows-1252 line of a UTF-8 file that was not written keeps its bytes.
+        if (isChanged)
+            append(*changed, encoding);
+        else
+            append(OriginalLine(line), isWindows1252 ? TEncoding::Windows1252 : encoding);
+        append(endingAdded ? QStringView(FNewline) : Ending(line), encoding);
+        if (hasAdded) {
+            for (const QString& text : added->second) {
+                append(text, encoding);
+                append(FNewline, encoding);
             }
+            ++added;
         }
     }
-    // A file from a Windows-1252 system stays in its encoding as long as every
-    // character fits, so that system still reads it.
-    if (FEncoding == TEncoding::Windows1252) {
-        if (std::optional<QByteArray> bytes = EncodeWindows1252(text))
-            return *bytes;
+    append(QStringView(FText).mid(runStart), encoding);
+    if (FBlankAfterFile)
+        append(FNewline, encoding);
+    for (const TAddedSection& section : FAddedSections) {
+        append(section.Header, encoding);
+        append(FNewline, encoding);
+        for (const QString& text : section.Lines) {
+            append(text, encoding);
+            append(FNewline, encoding);
+        }
+        if (section.BlankAfter)
+            append(FNewline, encoding);
     }
-    QByteArray bytes = text.toUtf8();
-    if (FBom)
-        bytes.prepend(Utf8Bom);
     return bytes;
 }
 
@@ -411,7 +717,11 @@ QString TIniFile::Commit()
         return WriteFailure(FFileName, FReadReason);
     if (FExists && !FChanged)
         return {};
-    const QString failure = WriteFileAtomically(FFileName, Contents());
+    const QByteArray contents = Contents();
+    // Such a file could not be read again.
+    if (contents.size() > MaxFileSize)
+        return WriteFailure(FFileName, TooLargeReason());
+    const QString failure = WriteFileAtomically(FFileName, contents);
     if (!failure.isEmpty())
         return failure;
     FExists = true;

@@ -4,7 +4,9 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -16,17 +18,36 @@
 //
 // Opening reads the file if it exists; writes change the lines in memory and
 // reach the disk, atomically, only in Commit().
+//
+// Reading: UTF-16 (little or big endian) when the file starts with its
+// byte-order mark; otherwise each line is UTF-8 when it is valid UTF-8 and
+// Windows-1252 when not, so one stray byte garbles one line, not the file.
+// Lines end in LF, CR LF or CR alone. Not read at all ("not a label file"):
+// a picture, or binary data (NUL characters); nor a file over MaxFileSize.
+//
+// Writing: lines not written keep their bytes. Written and added lines use
+// the file's encoding: UTF-16 with its byte-order mark; Windows-1252 for a
+// file all of whose lines were Windows-1252 or ASCII, as long as every
+// character fits (otherwise the whole file becomes UTF-8, so it still reads
+// back the same); UTF-8 for the rest, a byte-order mark kept.
 class TIniFile
 {
 public:
+    // No label or settings file comes near; a larger file is refused unread.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
+
     explicit TIniFile(const QString& aFileName);
 
     const QString& FileName() const { return FFileName; }
     // False when no file of that name existed at opening (every key then reads its default).
     bool Exists() const { return FExists; }
-    // Non-empty when the file exists but could not be read (a folder, an I/O error).
+    // Non-empty when the file exists but was not read: "Unable to read <file>:
+    // <reason>", the reason being a folder, an I/O error, "not a label file
+    // (...)" or "too large to be a label file (over 1 MB)". Every key then
+    // reads its default and Commit() refuses to write over the file.
     const QString& ReadError() const { return FReadError; }
 
+    bool HasSection(const QString& aSection) const;
     bool HasKey(const QString& aSection, const QString& aKey) const;
     QString ReadString(const QString& aSection, const QString& aKey, const QString& aDefault) const;
     int32_t ReadInteger(const QString& aSection, const QString& aKey, int32_t aDefault) const;
@@ -44,53 +65,85 @@ public:
     QByteArray Contents() const;
 
 private:
-    // One line of the file, kept as read so that a write changes nothing else.
-    struct TLine
+    enum class TEncoding { Utf8, Windows1252, Utf16Le, Utf16Be };
+
+    // A case-folded name's hash and what it names (a header's ordinal or a
+    // line). Sorted by hash and then by place, so the first of duplicate
+    // names comes first; a match is confirmed on the line itself.
+    struct TIndexEntry
     {
-        QString Text;         // without its line end
-        QString Ending;       // "\n", "\r\n", or empty for a last line without one
-        qsizetype ValueStart = -1;  // where the value begins on a key line, else -1
+        uint32_t Hash = 0;
+        uint32_t Where = 0;
+
+        auto operator<=>(const TIndexEntry&) const = default;
     };
 
-    // The lines from one section header up to the next; the lines before the
-    // first header form a section without a header that no lookup reaches.
-    struct TSection
+    // A section this object added after the lines of the file.
+    struct TAddedSection
     {
-        std::vector<TLine> Lines;
-        // The blank lines at the end of the section, split off at the first
-        // added key so that new keys go before them without moving them.
-        std::vector<TLine> Trailer;
-        bool TrailerSplit = false;
+        QString Header;
+        std::vector<QString> Lines;
+        bool BlankAfter = false;  // the blank line before the section added after it
     };
 
-    struct TPosition
+    // Where an added key's line is: in added section Section, or, when
+    // Section is -1, among the lines added after line AfterLine of the file.
+    struct TAddedKey
     {
         int Section = -1;
-        int Line = -1;
+        uint32_t AfterLine = 0;
+        int Index = 0;
     };
 
-    enum class TEncoding { Utf8, Windows1252 };
-
     void SetReadError(const QString& aReason);
-    void Parse(const QString& aText);
+    void Decode(const QByteArray& aBytes);
+    void Parse();
+
+    uint32_t LineCount() const { return uint32_t(FLineStarts.size() - 1); }
+    QStringView LineWithEnding(uint32_t aLine) const;
+    QStringView OriginalLine(uint32_t aLine) const;  // as read, without its line end
+    QStringView Ending(uint32_t aLine) const;        // empty for a last line without one
+    QStringView CurrentLine(uint32_t aLine) const;   // as written since, or as read
+    QString HeaderName(uint32_t aHeader) const;      // case-folded
+    uint32_t LastNonBlankLine(uint32_t aHeader) const;
+    int FindSection(const QString& aFolded) const;   // the first header of that name, or -1
+    std::optional<uint32_t> FindFileKey(const QString& aFoldedSection, const QString& aFoldedKey) const;
+    std::optional<QStringView> FindKey(const QString& aSection, const QString& aKey) const;
+    std::optional<QString> Value(const QString& aSection, const QString& aKey) const;
+    const QString& AddedLine(const TAddedKey& aKey) const;
+    QString& AddedLine(const TAddedKey& aKey);
     int AddSection(const QString& aSection);
-    TLine& LastLine();
-    const TLine* FindKey(const QString& aSection, const QString& aKey) const;
     void SetValue(const QString& aSection, const QString& aKey, const QString& aText);
+    TEncoding WriteEncoding() const;
 
     QString FFileName;
     bool FExists = false;
     QString FReadError;
     QString FReadReason;  // FReadError without the file name
-    QString FNewline = QStringLiteral("\n");
-    bool FBom = false;
     TEncoding FEncoding = TEncoding::Utf8;
+    bool FBom = false;  // a UTF-8 file that began with a byte-order mark
+    QString FNewline = QStringLiteral("\n");
     bool FChanged = false;
-    std::vector<TSection> FSections;
-    // Lookups by case-folded name, so that a large file is not searched line
-    // by line for each of the keys a label reads and writes.
-    QHash<QString, int> FSectionIndex;
-    QHash<QString, TPosition> FKeyIndex;
+
+    // The file as read: its text and where each line starts (one entry more,
+    // at the end), with indexes of its headers and keys. Kept this compact
+    // (a few bytes a line besides the text) so that reading a file costs a
+    // small multiple of its size.
+    QString FText;
+    std::vector<uint32_t> FLineStarts;
+    std::vector<uint32_t> FHeaders;           // the header lines, in order
+    std::vector<TIndexEntry> FSectionIndex;   // Where: a header's ordinal
+    std::vector<TIndexEntry> FKeyIndex;       // Where: the key's line
+    std::vector<uint32_t> FWindows1252Lines;  // of a UTF-8 file, in order
+
+    // What was written since: changed key lines, keys added after a line of
+    // the file, and sections added after the file.
+    QHash<uint32_t, QString> FChangedLines;
+    std::map<uint32_t, std::vector<QString>> FAddedAfter;
+    bool FBlankAfterFile = false;
+    std::vector<TAddedSection> FAddedSections;
+    QHash<QString, int> FAddedSectionIndex;  // by case-folded name
+    QHash<QString, TAddedKey> FAddedKeys;    // by case-folded section and key
 };
 
 // Reads a 32-bit integer literal: optional leading spaces, optional sign, then

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
 {
     const TIniFile file(aFile);
@@ -22,6 +24,14 @@ TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
     FLabelRing2.LoadFromFile(file, report.Errors);
     FLabelRing3.LoadFromFile(file, report.Errors);
     FLabelRing4.LoadFromFile(file, report.Errors);
+
+    // A text of some other kind reads as a label of defaults; say so.
+    const QStringList sections = {FLabelName.Id, FLabelType.Id, FLabelSub1.Id, FLabelSub2.Id, FLabelDate.Id,
+                                  FLabelBg.Id, FLabelRing1.Id, FLabelRing2.Id, FLabelRing3.Id, FLabelRing4.Id};
+    if (file.Exists() && report.ReadError.isEmpty()
+        && std::none_of(sections.begin(), sections.end(), [&](const QString& aId) { return file.HasSection(aId); }))
+        report.Warnings.append(QStringLiteral("the file holds none of the label's sections ([%1]): every value is the default")
+                                   .arg(sections.join(QLatin1String("], ["))));
     return report;
 }
 

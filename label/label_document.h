@@ -9,13 +9,21 @@
 struct TLoadReport
 {
     bool FileFound = false;  // false: no such file; every key took its default
-    QString ReadError;       // the file exists but could not be read
+    // Non-empty when the file exists but was not read at all, naming it and
+    // why: a folder, an I/O error, "not a label file" (a picture, binary
+    // data), "too large to be a label file". Every key took its default;
+    // callers refuse such a file rather than use the defaults.
+    QString ReadError;
     // Colour values that could not be read, each with its section and key:
     // "[Back] Color: ''orange'' is not a valid integer value". Those keys took
     // their defaults.
     QStringList Errors;
-    QStringList Warnings;    // what was read but cannot be used, such as a picture that is not there
+    // Notices that do not stop the label from being used, each a whole
+    // message: a picture that is not there or cannot be drawn, a file that
+    // holds none of the label's sections.
+    QStringList Warnings;
 
+    // The file was read and every value in it taken; warnings do not count.
     bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }
 };
 

@@ -4,9 +4,12 @@
 #include "label/ini_file.h"
 #include "label/label_document.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +37,25 @@ bool WriteAll(const QString& aPath, const QByteArray& aBytes)
 QStringList Entries(const QString& aDir)
 {
     return QDir(aDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+// aText as UTF-16 in either byte order, with or without its byte-order mark.
+QByteArray Utf16(const QString& aText, bool aBigEndian, bool aBom = true)
+{
+    QStringEncoder encoder(aBigEndian ? QStringEncoder::Utf16BE : QStringEncoder::Utf16LE,
+                           aBom ? QStringEncoder::Flag::WriteBom : QStringEncoder::Flag::Default);
+    return encoder.encode(aText);
+}
+
+QByteArray Picture(const char* aFormat)
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, aFormat);
+    return bytes;
 }
 
 } // namespace
@@ -188,6 +210,14 @@ private slots:
             << QByteArray("\xEF\xBB\xBF[Name]\r\nText=Gouda\n[Type]\r\n") << "Gouda";
         QTest::newRow("windows-1252, undefined byte kept") << QByteArray("[Name]\r\nText=Gruy\xE8re \x80\x96\x81\r\n")
                                                            << QString::fromUtf8("Gruy\u00E8re \u20AC\u2013\u0081");
+        QTest::newRow("utf-8 with one windows-1252 line, each line read in its own")
+            << QByteArray("; caf\xE9\n[Name]\nText=Gruy\xC3\xA8re\n") << QString::fromUtf8("Gruy\u00E8re");
+        QTest::newRow("utf-16 le with byte-order mark")
+            << Utf16(QString::fromUtf8("[Name]\r\nText=Gruy\u00E8re \u20AC\r\n"), false) << QString::fromUtf8("Gruy\u00E8re \u20AC");
+        QTest::newRow("utf-16 be with byte-order mark")
+            << Utf16(QString::fromUtf8("[Name]\nText=\u0141\u00F3d\u017A \U0001F9C0"), true)
+            << QString::fromUtf8("\u0141\u00F3d\u017A \U0001F9C0");
+        QTest::newRow("cr-only line ends") << QByteArray("[Type]\rText=Edam\r[Name]\rText=Gouda\r") << "Gouda";
         QTest::newRow("utf-8 sequence cut off at the end is windows-1252")
             << QByteArray("[Name]\nText=Gruy\xC3") << QString::fromUtf8("Gruy\u00C3");
         QTest::newRow("empty value is empty, not the default") << QByteArray("[Name]\nText=\n") << "";
@@ -236,6 +266,15 @@ private slots:
         QTest::newRow("duplicate keys: the first is read and written")
             << QByteArray("[Name]\nFontSize=1\nfontsize=2\n[Name]\nFONTSIZE=3\n")
             << QByteArray("[Name]\nFontSize=40\nfontsize=2\n[Name]\nFONTSIZE=3\n\n[Ring1]\nColor=clRed\n\n[Back]\nTrans=10\n");
+        QTest::newRow("utf-16 file gets utf-16 lines")
+            << Utf16("[Name]\r\nText=Gouda\r\n", true)
+            << Utf16("[Name]\r\nText=Gouda\r\nFontSize=40\r\n\r\n[Ring1]\r\nColor=clRed\r\n\r\n[Back]\r\nTrans=10\r\n", true);
+        QTest::newRow("cr-only file gets cr-only lines")
+            << QByteArray("[Name]\rText=Gouda\r")
+            << QByteArray("[Name]\rText=Gouda\rFontSize=40\r\r[Ring1]\rColor=clRed\r\r[Back]\rTrans=10\r");
+        QTest::newRow("utf-8 file keeps its windows-1252 line")
+            << QByteArray("; caf\xE9\n[Name]\nText=Gruy\xC3\xA8re\n")
+            << QByteArray("; caf\xE9\n[Name]\nText=Gruy\xC3\xA8re\nFontSize=40\n\n[Ring1]\nColor=clRed\n\n[Back]\nTrans=10\n");
         QTest::newRow("section given twice: key goes to the first")
             << QByteArray("[Name]\nText=Gouda\n[Ring1]\n[Name]\nFontName=Arial\n")
             << QByteArray("[Name]\nText=Gouda\nFontSize=40\n[Ring1]\nColor=clRed\n[Name]\nFontName=Arial\n\n[Back]\nTrans=10\n");
@@ -281,15 +320,17 @@ private slots:
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("textSize");  // of Name/Text
 
+        // Files are read up to 1 MB; these leave room for the key written.
         QByteArray big;
-        for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
-            big += "[Junk" + QByteArray::number(i % 1000) + "]\nKey" + QByteArray::number(i) + "=some value\n";
-        QTest::newRow("10 MB, wanted key at the end") << big + "[Name]\nText=Gouda\n" << 5;
-        const QByteArray line(1024 * 1024, 'k');
-        QTest::newRow("1 MB lines") << "[Name]\nText=" + line + "\n" + line + "\n" << int(line.size());
+        for (int i = 0; big.size() < 1024 * 1024 - 64; ++i)
+            big += "[Junk" + QByteArray::number(i % 1000) + "]\nKey" + QByteArray::number(i) + "=v\n";
+        QTest::newRow("1 MB, wanted key at the end") << big + "[Name]\nText=Gouda\n" << 5;
+        const QByteArray line(1024 * 1024 - 64, 'k');
+        QTest::newRow("one line of nearly 1 MB") << "[Name]\nText=" + line + "\n" << int(line.size());
         QByteArray garbage(256 * 1024, Qt::Uninitialized);
         QRandomGenerator(20240312).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
-        QTest::newRow("binary garbage") << garbage << 0;
+        garbage.replace('\0', 'x');  // NUL bytes would make it binary data, not text
+        QTest::newRow("garbage bytes") << garbage << 0;
     }
 
     void awkwardFiles()
@@ -305,6 +346,61 @@ private slots:
         // Whatever was there is kept byte for byte; the key is added after it.
         QVERIFY(ReadAll(Path("a.lbl")).startsWith(contents));
         QCOMPARE(TIniFile(Path("a.lbl")).ReadInteger("Name", "FontSize", 40), 12);
+    }
+
+    void refusedAndWarnedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("refusal");  // what follows "Unable to read <file>: "; empty: read
+        QTest::addColumn<bool>("warning");     // holds none of the label's sections
+
+        const QString notALabel = QStringLiteral("not a label file");
+        for (const char* format : {"jpg", "png", "bmp", "tiff", "webp"})
+            QTest::addRow("%s picture", format) << Picture(format) << notALabel << false;
+        QTest::newRow("gif picture") << QByteArray::fromHex("47494638396101000100800000ffffff00000021f904010000000"
+                                                            "02c00000000010001000002024401003b") << notALabel << false;
+        QTest::newRow("text holding a NUL byte") << QByteArray("[Name]\nText=Gou\0da\n", 19) << notALabel << false;
+        QTest::newRow("utf-16 without byte-order mark") << Utf16("[Name]\nText=Gouda\n", false, false) << notALabel << false;
+        QTest::newRow("over 1 MB") << "[Name]\nText=" + QByteArray(1024 * 1024, 'k') << "too large to be a label file" << false;
+        QTest::newRow("text without the label's sections")
+            << QByteArray("Gouda, 48+ belegen\n[Kaas]\nText=Gouda\n") << QString() << true;
+        QTest::newRow("empty file") << QByteArray() << QString() << true;
+        QTest::newRow("one of the label's sections") << QByteArray("[ring3]\nUse=0\n") << QString() << false;
+    }
+
+    void refusedAndWarnedFiles()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, refusal);
+        QFETCH(bool, warning);
+        const QString path = Path("a.lbl");
+        QVERIFY(WriteAll(path, contents));
+        TLabelDocument doc = FilledDocument();
+        const TLoadReport report = doc.LoadFromFile(path);
+        QVERIFY(report.FileFound);
+        QVERIFY2(refusal.isEmpty() ? report.ReadError.isEmpty()
+                                   : report.ReadError.startsWith("Unable to read " + path + ": " + refusal),
+                 qPrintable(report.ReadError));
+        QCOMPARE(report.Ok(), refusal.isEmpty());
+        QCOMPARE(report.Warnings.size(), warning ? 1 : 0);
+        QCOMPARE(doc.FLabelName.FontSize, 40);  // every key its default
+        if (!refusal.isEmpty()) {
+            // Nothing is written over what is not a label.
+            const QString error = doc.SaveToFile(path);
+            QVERIFY2(error.startsWith("Unable to write to " + path + ": " + refusal), qPrintable(error));
+            QCOMPARE(ReadAll(path), contents);
+        }
+    }
+
+    void writePastTheSizeLimitIsRefused()
+    {
+        // A file that could not be read again is not written.
+        const QByteArray before = "[Name]\nText=" + QByteArray(TIniFile::MaxFileSize - 100, 'k') + "\n";
+        QVERIFY(WriteAll(Path("a.lbl"), before));
+        TIniFile ini(Path("a.lbl"));
+        ini.WriteString("Type", "Text", QString(200, QLatin1Char('x')));
+        QCOMPARE(ini.Commit(), "Unable to write to " + Path("a.lbl") + ": too large to be a label file (over 1 MB)");
+        QCOMPARE(ReadAll(Path("a.lbl")), before);
     }
 
     void firstStartDefaults()
