@@ -155,12 +155,15 @@ void TstRenderOutput::rendersOneLabel_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("output");
     QTest::addColumn<int>("width");
-    QTest::addColumn<bool>("badColour");  // ring 1's colour unreadable: a warning, and the default black
-    QTest::newRow("default size as JPEG") << QStringList() << "label.jpg" << 1200 << false;
-    QTest::newRow("6 cm as PNG") << QStringList{"--size", "6"} << "label.png" << 750 << false;
-    QTest::newRow("14 cm as .jpeg") << QStringList{"--size", "14"} << "label.jpeg" << 1650 << false;
-    QTest::newRow("extension in capitals") << QStringList{"--size", "10"} << "LABEL.JPG" << 1200 << false;
-    QTest::newRow("unreadable colour") << QStringList() << "badcolour.png" << 1200 << true;
+    // "colour": ring 1's colour unreadable; "sections": a text without the
+    // label's sections. Either gives a warning, and ring 1 the default black.
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("default size as JPEG") << QStringList() << "label.jpg" << 1200 << "";
+    QTest::newRow("6 cm as PNG") << QStringList{"--size", "6"} << "label.png" << 750 << "";
+    QTest::newRow("14 cm as .jpeg") << QStringList{"--size", "14"} << "label.jpeg" << 1650 << "";
+    QTest::newRow("extension in capitals") << QStringList{"--size", "10"} << "LABEL.JPG" << 1200 << "";
+    QTest::newRow("unreadable colour") << QStringList() << "badcolour.png" << 1200 << "colour";
+    QTest::newRow("text without the label's sections") << QStringList() << "sections.png" << 1200 << "sections";
 }
 
 void TstRenderOutput::rendersOneLabel()
@@ -168,17 +171,26 @@ void TstRenderOutput::rendersOneLabel()
     QFETCH(QStringList, options);
     QFETCH(QString, output);
     QFETCH(int, width);
-    QFETCH(bool, badColour);
+    QFETCH(QString, problem);
     QByteArray text = LabelText;
-    if (badColour)
+    if (problem == QLatin1String("colour"))
         text.replace("clMaroon", "mauve");
+    else if (problem == QLatin1String("sections"))
+        text = "Gouda, belegen\n";
     const QString out = FDir.filePath(output);
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("one.lbl")), text);
     const Run run = Render(options + QStringList{label, out});
     QCOMPARE(run.ExitCode, 0);
     // Its own messages only: none of Qt's notices about the missing runtime folder.
-    const QString warning = QStringLiteral("merovik-render: warning: %1: [Ring1] Color: ''mauve'' is not a valid integer value\n").arg(label);
-    QCOMPARE(run.Err, badColour ? warning : QString());
+    const QString warning = QStringLiteral("merovik-render: warning: %1: ").arg(label);
+    if (problem.isEmpty())
+        QCOMPARE(run.Err, QString());
+    else if (problem == QLatin1String("colour"))
+        QCOMPARE(run.Err, warning + QStringLiteral("[Ring1] Color: ''mauve'' is not a valid integer value\n"));
+    else
+        QVERIFY2(run.Err.startsWith(warning) && run.Err.contains(QLatin1String("none of the label's sections"))
+                     && run.Err.count(QLatin1Char('\n')) == 1,
+                 qPrintable(run.Err));
     QImageReader reader(out);
     QCOMPARE(reader.format(), output.endsWith(QLatin1String("png")) ? QByteArray("png") : QByteArray("jpeg"));
     const QImage image = reader.read();
@@ -187,7 +199,7 @@ void TstRenderOutput::rendersOneLabel()
     QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 300);
     QCOMPARE(qRound(image.dotsPerMeterY() * 0.0254), 300);
     VERIFY_PIXEL(image, width / 2, width / 2, qRgb(255, 255, 0), 4);
-    VERIFY_PIXEL(image, width - 1 - 15 * width / 1200, width / 2, badColour ? qRgb(0, 0, 0) : qRgb(128, 0, 0), 6);
+    VERIFY_PIXEL(image, width - 1 - 15 * width / 1200, width / 2, problem.isEmpty() ? qRgb(128, 0, 0) : qRgb(0, 0, 0), 6);
     VERIFY_PIXEL(image, 0, 0, White, 4);
 }
 
@@ -246,13 +258,14 @@ void TstRenderOutput::quality()
 
 void TstRenderOutput::failures_data()
 {
-    QTest::addColumn<QStringList>("arguments");  // %1 is a good label, %2 the test's folder
+    QTest::addColumn<QStringList>("arguments");  // %1 is a good label, %2 the test's folder, %3 a photo
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");  // on standard output for exit code 0, else on standard error
     const QString usage = QStringLiteral("Usage: merovik-render");
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage;
     QTest::newRow("label file does not exist") << QStringList{"%2/none.lbl", "%2/none.jpg"} << 1 << "%2/none.lbl";
     QTest::newRow("label path is a folder") << QStringList{"%2", "%2/none.jpg"} << 1 << "%2: not a label file";
+    QTest::newRow("photo given as the label") << QStringList{"%3", "%2/out.png"} << 1 << "Unable to read %3: not a label file";
     QTest::newRow("output below a file") << QStringList{"%1", "%1/label.jpg"} << 1 << "Unable to write to %1/label.jpg";
     QTest::newRow("label without output") << QStringList{"%1"} << 2 << usage;
     QTest::newRow("size in pixels") << QStringList{"--size", "1200", "%1", "a.jpg"} << 2 << usage;
@@ -272,8 +285,11 @@ void TstRenderOutput::failures()
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("good.lbl")));
+    const QString photo = FDir.filePath(QStringLiteral("photo.jpg"));
+    QCOMPARE(WriteJpeg(Checkers(), photo), QString());
     const auto fill = [&](const QString& aText) {
-        return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path());
+        return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path())
+            .replace(QLatin1String("%3"), photo);
     };
     for (QString& argument : arguments)
         argument = fill(argument);

@@ -88,8 +88,10 @@ bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString
         Error(QStringLiteral("%1: no such label file").arg(aLabel));
         return false;
     }
+    // Not read at all (not a label file, too large): refused rather than
+    // rendered from defaults. The message names the file.
     if (!report.ReadError.isEmpty()) {
-        Error(QStringLiteral("%1: %2").arg(aLabel, report.ReadError));
+        Error(report.ReadError);
         return false;
     }
     for (const QString& problem : report.Errors + report.Warnings)
