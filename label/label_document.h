@@ -64,4 +64,7 @@ public:
     TLabelText* TextByTag(int aTag);
     // Ring by its number 1 to 4; nullptr for any other number.
     TLabelItem* RingByTag(int aTag);
+
+    // Every field of every element, so an edit that changes nothing can be told apart.
+    bool operator==(const TLabelDocument&) const = default;
 };

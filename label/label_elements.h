@@ -26,6 +26,8 @@ public:
     // Reads the section Id; conversion errors are appended to aErrors.
     void LoadFromFile(const TIniFile& aFile, QStringList& aErrors);
     void SaveToFile(TIniFile& aFile) const;
+
+    bool operator==(const TLabelText&) const = default;
 };
 
 // The background of the label and the picture in its middle.
@@ -51,6 +53,8 @@ public:
     // As the other elements; a picture that is not there is named in aWarnings.
     void LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStringList& aWarnings);
     void SaveToFile(TIniFile& aFile) const;
+
+    bool operator==(const TLabelImage&) const = default;
 };
 
 // One ring.
@@ -65,4 +69,6 @@ public:
 
     void LoadFromFile(const TIniFile& aFile, QStringList& aErrors);
     void SaveToFile(TIniFile& aFile) const;
+
+    bool operator==(const TLabelItem&) const = default;
 };
