@@ -107,7 +107,6 @@ std::optional<TFontChoice> TQtDialogs::ChooseFont(QWidget* aParent, const TFontC
     dlg.SetFontColor(aInitial.Color);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    // Bold and italic are offered but not kept: every label text is drawn bold.
     return TFontChoice{dlg.FontName(), dlg.FontSize(), dlg.FontColor()};
 }
 

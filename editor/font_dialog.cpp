@@ -2,10 +2,10 @@
 
 #include "kit/color_selector.h"
 
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFontComboBox>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +24,10 @@ const int CommonSizes[] = {8,  9,  10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28,
 // The preview is a guide to the letter shapes; past this size it would show
 // only a few letters of the sample.
 constexpr int PreviewMaxPoints = 28;
+// Below this a long sample is elided rather than shrunk further.
+constexpr int PreviewMinPoints = 7;
+// Room the frame and a little air take inside the preview.
+constexpr int PreviewMargin = 8;
 }
 
 TFontDialog::TFontDialog(QWidget* aParent) : QDialog(aParent)
@@ -54,11 +58,6 @@ TFontDialog::TFontDialog(QWidget* aParent) : QDialog(aParent)
     lbFontSizes->setFixedWidth(70);
     lbFontSizes->setFixedHeight(150);
 
-    chkBold = new QCheckBox(QStringLiteral("Vet"), this);
-    chkBold->setObjectName(QStringLiteral("chkBold"));
-    chkItalic = new QCheckBox(QStringLiteral("Cursief"), this);
-    chkItalic->setObjectName(QStringLiteral("chkItalic"));
-
     colbFontColor = new TColorSelector(this);
     colbFontColor->setObjectName(QStringLiteral("colbFontColor"));
     colbFontColor->setFixedSize(65, 23);
@@ -68,8 +67,7 @@ TFontDialog::TFontDialog(QWidget* aParent) : QDialog(aParent)
     lblPreview->setObjectName(QStringLiteral("lblPreview"));
     lblPreview->setAlignment(Qt::AlignCenter);
     lblPreview->setTextFormat(Qt::PlainText);
-    lblPreview->setFixedHeight(72);
-    lblPreview->setMinimumWidth(340);
+    lblPreview->setFixedSize(PreviewWidth, PreviewHeight);
     lblPreview->setAutoFillBackground(true);
     lblPreview->setFrameShape(QFrame::StyledPanel);
 
@@ -87,23 +85,16 @@ TFontDialog::TFontDialog(QWidget* aParent) : QDialog(aParent)
     auto* sizeLabel = new QLabel(QStringLiteral("&Grootte:"), this);
     sizeLabel->setBuddy(speFontSize);
 
-    auto* styleBox = new QGroupBox(QStringLiteral("Stijl"), this);
-    auto* styleRow = new QHBoxLayout(styleBox);
-    styleRow->addWidget(chkBold);
-    styleRow->addWidget(chkItalic);
-    styleRow->addStretch();
-
     auto* colorBox = new QGroupBox(QStringLiteral("Kleur"), this);
     auto* colorRow = new QHBoxLayout(colorBox);
     colorRow->addWidget(colbFontColor);
     colorRow->addStretch();
 
-    // Family, style and colour on the left; the sizes run down the right.
+    // Family and colour on the left; the sizes run down the right.
     auto* left = new QVBoxLayout;
     left->addWidget(familyLabel);
     left->addWidget(cbFontName);
     left->addWidget(lblMissingFont);
-    left->addWidget(styleBox);
     left->addWidget(colorBox);
     left->addStretch();
 
@@ -128,8 +119,6 @@ TFontDialog::TFontDialog(QWidget* aParent) : QDialog(aParent)
     connect(cbFontName, &QFontComboBox::currentFontChanged, this, &TFontDialog::FamilyChosen);
     connect(speFontSize, &QSpinBox::valueChanged, this, &TFontDialog::SizeChanged);
     connect(lbFontSizes, &QListWidget::itemClicked, this, &TFontDialog::SizeListClicked);
-    connect(chkBold, &QCheckBox::toggled, this, &TFontDialog::UpdatePreview);
-    connect(chkItalic, &QCheckBox::toggled, this, &TFontDialog::UpdatePreview);
     connect(colbFontColor, &TColorSelector::SelectColor, this, &TFontDialog::UpdatePreview);
 
     FFontName = cbFontName->currentFont().family();
@@ -182,16 +171,6 @@ uint32_t TFontDialog::FontColor() const
     return colbFontColor->SelectedColor();
 }
 
-bool TFontDialog::Bold() const
-{
-    return chkBold->isChecked();
-}
-
-bool TFontDialog::Italic() const
-{
-    return chkItalic->isChecked();
-}
-
 void TFontDialog::FamilyChosen()
 {
     FFontName = cbFontName->currentFont().family();
@@ -220,12 +199,34 @@ void TFontDialog::SizeListClicked()
         speFontSize->setValue(item->text().toInt());
 }
 
+int TFontDialog::PreviewPointSize(const QFont& aFont, const QString& aText, const QSize& aArea, int aWanted)
+{
+    QFont font = aFont;
+    int size = aWanted;
+    // Text width and line height grow about in proportion to the size, so
+    // one scaled guess and a few steps down settle it.
+    for (int step = 0; step < 8 && size > PreviewMinPoints; ++step) {
+        font.setPointSize(size);
+        const QFontMetricsF metrics(font);
+        const qreal width = metrics.horizontalAdvance(aText);
+        const qreal height = metrics.height();
+        if (width <= aArea.width() && height <= aArea.height())
+            break;
+        const qreal scale = std::min(aArea.width() / std::max<qreal>(width, 1), aArea.height() / std::max<qreal>(height, 1));
+        size = std::max(PreviewMinPoints, std::min(size - 1, int(size * scale)));
+    }
+    return size;
+}
+
 void TFontDialog::UpdatePreview()
 {
+    const QString sample = FSampleText.isEmpty() ? QStringLiteral("AaBbYyZz 123") : FSampleText;
+    const QSize area(PreviewWidth - 2 * PreviewMargin, PreviewHeight - 2 * PreviewMargin);
+    // Bold, as the label draws every text; smaller where the sample would
+    // not fit whole.
     QFont font(FFontName);
-    font.setPointSize(std::min(speFontSize->value(), PreviewMaxPoints));
-    font.setBold(chkBold->isChecked());
-    font.setItalic(chkItalic->isChecked());
+    font.setBold(true);
+    font.setPointSize(PreviewPointSize(font, sample, area, std::min(speFontSize->value(), PreviewMaxPoints)));
     lblPreview->setFont(font);
 
     const uint32_t value = colbFontColor->SelectedColor();
@@ -237,5 +238,5 @@ void TFontDialog::UpdatePreview()
     pal.setColor(QPalette::Window, ground);
     pal.setColor(QPalette::WindowText, ink);
     lblPreview->setPalette(pal);
-    lblPreview->setText(FSampleText.isEmpty() ? QStringLiteral("AaBbYyZz 123") : FSampleText);
+    lblPreview->setText(QFontMetrics(font).elidedText(sample, Qt::ElideRight, area.width()));
 }

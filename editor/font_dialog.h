@@ -4,16 +4,15 @@
 #include <QString>
 #include <cstdint>
 
-class QCheckBox;
 class QFontComboBox;
 class QLabel;
 class QListWidget;
 class QSpinBox;
 class TColorSelector;
 
-// The font dialog of the texts: family, size and colour in one dialog, with
-// bold and italic offered for the preview. Sizes are whole numbers; colours
-// are 0x00BBGGRR values.
+// The font dialog of the texts: family, size and colour in one dialog, and a
+// preview in bold, as the label draws every text. Sizes are whole numbers;
+// colours are 0x00BBGGRR values.
 class TFontDialog : public QDialog
 {
     Q_OBJECT
@@ -33,8 +32,14 @@ public:
     QString FontName() const { return FFontName; }
     int FontSize() const;
     uint32_t FontColor() const;
-    bool Bold() const;
-    bool Italic() const;
+
+    // The preview area keeps this size, whatever the sample and the font
+    // size, so the dialog keeps its width.
+    static constexpr int PreviewWidth = 360;
+    static constexpr int PreviewHeight = 80;
+    // The largest point size, up to aWanted, at which aText in aFont fits
+    // aArea whole; never below a readable minimum, where the preview elides.
+    static int PreviewPointSize(const QFont& aFont, const QString& aText, const QSize& aArea, int aWanted);
 
 private:
     void FamilyChosen();
@@ -51,8 +56,6 @@ private:
     QLabel* lblMissingFont = nullptr;
     QSpinBox* speFontSize = nullptr;
     QListWidget* lbFontSizes = nullptr;
-    QCheckBox* chkBold = nullptr;
-    QCheckBox* chkItalic = nullptr;
     TColorSelector* colbFontColor = nullptr;
     QLabel* lblPreview = nullptr;
 };

@@ -1,7 +1,9 @@
 #include "editor/font_dialog.h"
 #include "kit/color_selector.h"
 
+#include <QCheckBox>
 #include <QFontComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -26,6 +28,8 @@ private slots:
     void closeKeepsWhatWasSet();
     void userChoices();
     void emptyNameTakesTheShownFamily();
+    void previewBoldWholeAndSteady_data();
+    void previewBoldWholeAndSteady();
 };
 
 void TestFontDialog::closeKeepsWhatWasSet_data()
@@ -99,6 +103,44 @@ void TestFontDialog::emptyNameTakesTheShownFamily()
     dialog.SetFontName(QString());
     QVERIFY(!dialog.FontName().isEmpty());
     QCOMPARE(dialog.FontName(), Child<QFontComboBox>(dialog, "cbFontName")->currentFont().family());
+}
+
+void TestFontDialog::previewBoldWholeAndSteady_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<int>("size");
+    QTest::newRow("short sample, largest size") << "Gouda" << 999;
+    QTest::newRow("long production line at 100") << "Huisgemaakt in Brekvelde door P. Orvelink" << 100;
+    QTest::newRow("text far too long for any size") << QString(300, QLatin1Char('W')) << 40;
+    QTest::newRow("no text: the dialog's own sample") << "" << 500;
+}
+
+void TestFontDialog::previewBoldWholeAndSteady()
+{
+    QFETCH(QString, sample);
+    QFETCH(int, size);
+    TFontDialog reference;
+    reference.SetSampleText(QStringLiteral("Gouda"));
+    reference.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&reference));
+
+    TFontDialog dialog;
+    dialog.SetFontName(QStringLiteral("DejaVu Serif"));
+    dialog.SetSampleText(sample);
+    dialog.SetFontSize(size);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Only what the label uses: it draws every text bold, never italic.
+    QVERIFY(dialog.findChildren<QCheckBox*>().isEmpty());
+    QCOMPARE(dialog.width(), reference.width());
+    const QLabel* preview = Child<QLabel>(dialog, "lblPreview");
+    QVERIFY(preview->font().bold());
+    const QFontMetrics metrics(preview->font());
+    const QRect room = preview->contentsRect();
+    QVERIFY2(metrics.horizontalAdvance(preview->text()) <= room.width() && metrics.height() <= room.height(),
+             qPrintable(QString::number(preview->font().pointSize())));
+    if (sample.size() < 50)
+        QCOMPARE(preview->text(), sample.isEmpty() ? QStringLiteral("AaBbYyZz 123") : sample);
 }
 
 QTEST_MAIN(TestFontDialog)
