@@ -16,9 +16,23 @@ TRadioGroup::TRadioGroup(const QString& aCaption, const QStringList& aItems, int
         grid->addWidget(button, i / aColumns, i % aColumns);
     }
     connect(FButtons, &QButtonGroup::idToggled, this, [this](int, bool aChecked) {
-        if (aChecked)
+        if (aChecked) {
+            TabToChecked();
             emit Click();
+        }
     });
+    TabToChecked();
+}
+
+void TRadioGroup::TabToChecked()
+{
+    // Qt gives the Tab stop to the item that last had the focus, at first the
+    // first item; a keyboard user expects the selected one, then the arrows.
+    QAbstractButton* stop = FButtons->checkedButton();
+    if (!stop && !FButtons->buttons().isEmpty())
+        stop = FButtons->buttons().first();
+    for (QAbstractButton* button : FButtons->buttons())
+        button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 int TRadioGroup::ItemIndex() const
@@ -39,6 +53,7 @@ void TRadioGroup::SetItemIndex(int aIndex)
         FButtons->setExclusive(false);
         checked->setChecked(false);
         FButtons->setExclusive(true);
+        TabToChecked();
     }
 }
 

@@ -27,5 +27,8 @@ signals:
     void Click();
 
 private:
+    // Makes the selected item (or the first, while none is) the group's Tab stop.
+    void TabToChecked();
+
     QButtonGroup* FButtons = nullptr;
 };

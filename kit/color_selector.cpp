@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QCursor>
+#include <QEnterEvent>
 #include <QGridLayout>
 #include <QMenu>
 #include <QPainter>
@@ -51,10 +53,29 @@ public:
     uint32_t Color() const { return FColor; }
 
 protected:
+    // Hover is tracked here rather than read from underMouse(): a menu that
+    // closes under the pointer sends no leave event, and the swatch would
+    // show hot at the next opening until the pointer passed over it again.
+    void enterEvent(QEnterEvent* aEvent) override
+    {
+        FHot = true;
+        QAbstractButton::enterEvent(aEvent);
+    }
+    void leaveEvent(QEvent* aEvent) override
+    {
+        FHot = false;
+        QAbstractButton::leaveEvent(aEvent);
+    }
+    void hideEvent(QHideEvent* aEvent) override
+    {
+        FHot = false;
+        QAbstractButton::hideEvent(aEvent);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        const bool hot = underMouse() || hasFocus();
+        const bool hot = FHot || hasFocus();
         p.fillRect(rect(), (hot || isChecked()) ? QColor(0x2E, 0x4A, 0x70) : QColor(0xA0, 0xA8, 0xB4));
         const int inset = (hot || isChecked()) ? 2 : 1;
         const QRect inner = rect().adjusted(inset, inset, -inset, -inset);
@@ -65,6 +86,7 @@ protected:
 
 private:
     uint32_t FColor = 0;
+    bool FHot = false;
 };
 
 QPixmap SwatchPixmap(const QColor& aColor, int aSize)
@@ -144,6 +166,12 @@ TColorSelector::TColorSelector(QWidget* aParent) : QToolButton(aParent)
     action->setDefaultWidget(panel);
     FMenu->addAction(action);
     connect(FMenu, &QMenu::aboutToShow, this, &TColorSelector::MarkSelectedSwatch);
+    // The pick usually ends with the pointer over the menu, not the button;
+    // the button may have missed its leave event while the menu held the
+    // mouse and would stay drawn as hovered.
+    connect(FMenu, &QMenu::aboutToHide, this, [this] {
+        QMetaObject::invokeMethod(this, &TColorSelector::RefreshHover, Qt::QueuedConnection);
+    });
     setMenu(FMenu);
 }
 
@@ -196,6 +224,14 @@ void TColorSelector::MarkSelectedSwatch()
         const auto* colorSwatch = static_cast<TColorSwatch*>(swatch);
         // Compare the drawn colour only: a value with a top byte draws as its low three.
         swatch->setChecked(FHasSelection && colorSwatch->Color() == (FSelectedColor & 0x00FFFFFFu));
+    }
+}
+
+void TColorSelector::RefreshHover()
+{
+    if (underMouse() && !rect().contains(mapFromGlobal(QCursor::pos()))) {
+        setAttribute(Qt::WA_UnderMouse, false);
+        update();
     }
 }
 

@@ -48,6 +48,7 @@ private:
     void PickFromMenu(uint32_t aColor);
     void ShowMoreColors();
     void MarkSelectedSwatch();
+    void RefreshHover();
 
     uint32_t FSelectedColor = 0;
     bool FHasSelection = false;

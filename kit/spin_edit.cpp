@@ -15,3 +15,11 @@ TSpinEdit::TSpinEdit(int aMinimum, int aMaximum, int aIncrement, int aValue, QWi
     setKeyboardTracking(false);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
+
+void TSpinEdit::focusInEvent(QFocusEvent* aEvent)
+{
+    // QAbstractSpinBox selects all its text when Tab brings the focus, which
+    // invites typing that is refused.
+    QSpinBox::focusInEvent(aEvent);
+    lineEdit()->deselect();
+}

@@ -11,4 +11,8 @@ class TSpinEdit : public QSpinBox
 
 public:
     TSpinEdit(int aMinimum, int aMaximum, int aIncrement, int aValue, QWidget* aParent = nullptr);
+
+protected:
+    // No selection on focus: the text cannot be typed over.
+    void focusInEvent(QFocusEvent* aEvent) override;
 };

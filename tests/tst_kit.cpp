@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -102,10 +103,17 @@ void TestKit::setFromCodeEmitsNothing()
 
 void TestKit::spinEdit()
 {
-    TSpinEdit spin(0, 90, 10, 0);  // the transparency spin
-    spin.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&spin));
-    spin.setFocus();
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    TSpinEdit spin(0, 90, 10, 0, &window);  // the transparency spin
+    spin.move(0, 40);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // Tab brings the focus without selecting the text that cannot be typed over.
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QVERIFY(spin.hasFocus());
+    QVERIFY(!spin.findChild<QLineEdit*>()->hasSelectedText());
     QSignalSpy spy(&spin, &QSpinBox::valueChanged);
     // Typing is refused, and Return announces no change.
     spin.selectAll();
