@@ -5,8 +5,10 @@
 #include "kit/visual_style.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 #include <csignal>
@@ -30,6 +32,15 @@ int main(int argc, char* argv[])
     if (qtTranslator.load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
+    // "merovik LABEL.lbl", as a file manager's "Open with" starts it.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("label"), QStringLiteral("A label file to open."),
+                                 QStringLiteral("[LABEL.lbl]"));
+    parser.process(app);
+    const QStringList files = parser.positionalArguments();
+
     TQtDialogs dialogs;
     QString styleError;
     if (!ApplyVisualStyle(app, &styleError))
@@ -38,5 +49,9 @@ int main(int argc, char* argv[])
     TFrmMain window(dialogs, TProgramPaths::ForExecutable(QCoreApplication::applicationFilePath()));
     window.CenterOnScreen();
     window.show();
+    // Read after the settings, once the window is up, so an error box has
+    // the window behind it.
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &window, [&window, file = files.first()] { window.OpenLabelFile(file); });
     return app.exec();
 }

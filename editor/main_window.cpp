@@ -3,11 +3,14 @@
 #include "editor/dialogs.h"
 #include "editor/image_view.h"
 #include "editor/radio_group.h"
+#include "editor/undo.h"
 #include "kit/color_selector.h"
 #include "kit/icons.h"
+#include "kit/link_label.h"
 #include "kit/repeat_button.h"
 #include "kit/spin_edit.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -20,6 +23,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,18 +46,6 @@ void SetTag(QObject* aControl, int aTag)
     aControl->setProperty(TagProperty, aTag);
 }
 
-QToolButton* ToolbarButton(QWidget* aParent, int aIcon, const QString& aHint)
-{
-    auto* button = new QToolButton(aParent);
-    button->setIcon(MerovikIcon(aIcon));
-    button->setIconSize(QSize(24, 24));
-    button->setFixedSize(34, 33);
-    button->setToolTip(aHint);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoRaise(false);
-    return button;
-}
-
 QToolButton* BrowseButton(QWidget* aParent)
 {
     auto* button = new QToolButton(aParent);
@@ -68,6 +60,8 @@ QHBoxLayout* PathRow(QWidget* aParent, QLineEdit*& aEdit, QToolButton*& aButton)
 {
     aEdit = new QLineEdit(aParent);
     aEdit->setFont(Tahoma(10));
+    // Only the browse button sets the picture; the path stays selectable and copyable.
+    aEdit->setReadOnly(true);
     aButton = BrowseButton(aParent);
     auto* row = new QHBoxLayout;
     row->addWidget(aEdit, 1);
@@ -95,14 +89,20 @@ QHBoxLayout* SpinRow(QWidget* aParent, QLabel*& aCaption, const QString& aCaptio
 TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aParent)
     : QMainWindow(aParent), FDialogs(aDialogs), FPaths(aPaths)
 {
-    setWindowTitle(QStringLiteral("Merovik"));
+    SetFileName(QString());
     setFont(Tahoma(8));
+    setAcceptDrops(true);
+
+    FUndo = new QUndoStack(this);
+    FUndo->setUndoLimit(UndoLimit);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    // Tab follows the order the controls are made in: the toolbar from left
+    // to right, then the tabs and their controls from top to bottom.
     CreateToolbar();
     column->addWidget(Panel1);
 
@@ -132,12 +132,34 @@ TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aPa
 
     Connect();
     HandleIniFile(QString(), false);
+    // Start on the tabs, where arrows only switch the tab, rather than on
+    // the first toolbar button, where a stray Space would start a new label.
+    pcLayout->setFocus();
 }
 
 TFrmMain::~TFrmMain()
 {
     FormDestroy();
     Image1->SetRaster(nullptr);
+}
+
+QToolButton* TFrmMain::ToolbarButton(int aIcon, const QString& aHint, const QList<QKeySequence>& aShortcuts)
+{
+    auto* action = new QAction(MerovikIcon(aIcon), aHint, this);
+    action->setShortcuts(aShortcuts);
+    action->setToolTip(aShortcuts.isEmpty()
+                           ? aHint
+                           : QStringLiteral("%1 (%2)").arg(aHint, aShortcuts.first().toString(QKeySequence::PortableText)));
+    // Added to the window, so the shortcuts work wherever the focus is.
+    addAction(action);
+    auto* button = new QToolButton(Panel1);
+    button->setDefaultAction(action);
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(34, 33);
+    // Reached by Tab, but a click leaves the focus where the user was typing.
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setAutoRaise(false);
+    return button;
 }
 
 void TFrmMain::CreateToolbar()
@@ -149,12 +171,15 @@ void TFrmMain::CreateToolbar()
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(3);
 
-    btnNew = ToolbarButton(Panel1, 1, QStringLiteral("Nieuw label maken"));
-    btnLoad = ToolbarButton(Panel1, 2, QStringLiteral("Inlezen opgeslagen label"));
-    btnSaveLbl = ToolbarButton(Panel1, 3, QStringLiteral("Label opslaan"));
-    btnDel = ToolbarButton(Panel1, 4, QStringLiteral("Opgeslagen label verwijderen"));
-    BtnSave = ToolbarButton(Panel1, 5, QStringLiteral("Label opslaan als JPG"));
-    for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave})
+    btnNew = ToolbarButton(1, QStringLiteral("Nieuw label maken"), {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    btnLoad = ToolbarButton(2, QStringLiteral("Inlezen opgeslagen label"), {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    btnSaveLbl = ToolbarButton(3, QStringLiteral("Label opslaan"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    btnDel = ToolbarButton(4, QStringLiteral("Opgeslagen label verwijderen"));
+    BtnSave = ToolbarButton(5, QStringLiteral("Label opslaan als JPG"), {QKeySequence(Qt::CTRL | Qt::Key_E)});
+    btnUndo = ToolbarButton(13, QStringLiteral("Ongedaan maken"), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    btnRedo = ToolbarButton(14, QStringLiteral("Opnieuw"),
+                            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave, btnUndo, btnRedo})
         row->addWidget(button);
     row->addSpacing(50);
 
@@ -169,11 +194,8 @@ void TFrmMain::CreateToolbar()
     Panel13->setFixedWidth(143);
     auto* linkRow = new QHBoxLayout(Panel13);
     linkRow->setContentsMargins(0, 0, 0, 0);
-    LinkLabel1 = new QLabel(ForumLink, Panel13);
+    LinkLabel1 = new TLinkLabel(ForumLink, Panel13);
     LinkLabel1->setFont(Tahoma(10));
-    LinkLabel1->setTextFormat(Qt::RichText);
-    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    LinkLabel1->setOpenExternalLinks(false);
     linkRow->addWidget(LinkLabel1, 0, Qt::AlignVCenter | Qt::AlignLeft);
     row->addWidget(Panel13);
 }
@@ -328,11 +350,17 @@ QWidget* TFrmMain::CreateRingTab()
 
 void TFrmMain::Connect()
 {
-    connect(btnNew, &QToolButton::clicked, this, &TFrmMain::btnNewClick);
-    connect(btnLoad, &QToolButton::clicked, this, &TFrmMain::btnLoadClick);
-    connect(btnSaveLbl, &QToolButton::clicked, this, &TFrmMain::btnSaveLblClick);
-    connect(btnDel, &QToolButton::clicked, this, &TFrmMain::btnDelClick);
-    connect(BtnSave, &QToolButton::clicked, this, &TFrmMain::btnSaveClick);
+    connect(btnNew->defaultAction(), &QAction::triggered, this, &TFrmMain::btnNewClick);
+    connect(btnLoad->defaultAction(), &QAction::triggered, this, &TFrmMain::btnLoadClick);
+    connect(btnSaveLbl->defaultAction(), &QAction::triggered, this, &TFrmMain::btnSaveLblClick);
+    connect(btnDel->defaultAction(), &QAction::triggered, this, &TFrmMain::btnDelClick);
+    connect(BtnSave->defaultAction(), &QAction::triggered, this, &TFrmMain::btnSaveClick);
+    connect(btnUndo->defaultAction(), &QAction::triggered, this, &TFrmMain::actUndoClick);
+    connect(btnRedo->defaultAction(), &QAction::triggered, this, &TFrmMain::actRedoClick);
+    btnUndo->defaultAction()->setEnabled(false);
+    btnRedo->defaultAction()->setEnabled(false);
+    connect(FUndo, &QUndoStack::canUndoChanged, btnUndo->defaultAction(), &QAction::setEnabled);
+    connect(FUndo, &QUndoStack::canRedoChanged, btnRedo->defaultAction(), &QAction::setEnabled);
     connect(rdgLabelSize, &TRadioGroup::Click, this, &TFrmMain::rdgLabelSizeClick);
     connect(LinkLabel1, &QLabel::linkActivated, this, &TFrmMain::LinkLabel1LinkClick);
 
@@ -349,8 +377,10 @@ void TFrmMain::Connect()
         connect(button, &TRepeatButton::clicked, this, [this, button] { btnPngXClick(button); });
 
     // textChanged, not textEdited: filling the edits from a file must reach the elements too.
-    for (QLineEdit* edit : {edtName, edtType, edtSub1, edtSub2, edtDate})
+    for (QLineEdit* edit : {edtName, edtType, edtSub1, edtSub2, edtDate}) {
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { edtNameChange(edit); });
+        edit->installEventFilter(this);
+    }
     for (QToolButton* button : {spbFontName, SpeedButton1, SpeedButton4, SpeedButton3})
         connect(button, &QToolButton::clicked, this, [this, button] { spbFontNameClick(button); });
     connect(Timer, &QTimer::timeout, this, &TFrmMain::TimerTimer);
@@ -378,30 +408,74 @@ void TFrmMain::CenterOnScreen()
 
 void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
 {
-    const QString file = aName.isEmpty() ? FPaths.SettingsFile : aName;
+    const bool settings = aName.isEmpty();
+    const QString file = settings ? FPaths.SettingsFile : aName;
     if (aDoSave) {
         // The settings may live in a per-user folder that does not exist yet.
-        if (aName.isEmpty())
+        if (settings)
             QDir().mkpath(QFileInfo(file).absolutePath());
         const QString error = FDocument.SaveToFile(file);
         if (!error.isEmpty())
             ShowErrors({error});
+        else if (!settings)
+            SetFileName(file);
         return;
     }
 
-    FLoading = true;
-    const TLoadReport report = FDocument.LoadFromFile(file);
-    IniToUI();
-    FLoading = false;
+    // Read apart from the design on screen, which a label file that cannot
+    // be used must not replace. At start there is no design yet: the
+    // settings file's defaults stand in for what could not be read.
+    TLabelDocument loaded;
+    const TLoadReport report = loaded.LoadFromFile(file);
+    if (!settings && !report.ReadError.isEmpty()) {
+        ShowErrors({report.ReadError});
+        return;
+    }
+    const QString fileBefore = FFileName;
+    ShowDocument(loaded);
+    if (settings) {
+        ResetUndoBase();
+    } else {
+        SetFileName(file);
+        RecordStep(-1, 0, &fileBefore);
+    }
+
     // A colour that could not be read has taken its default; the rest of the
     // file is in, so the label is drawn before the message is shown.
-    DrawLabel();
-
     QStringList errors;
     if (!report.ReadError.isEmpty())
         errors << report.ReadError;
     errors << report.Errors;
     ShowErrors(errors);
+}
+
+void TFrmMain::OpenLabelFile(const QString& aFile)
+{
+    // The load dialog reads a typed name that does not exist as a label of
+    // defaults; a name given from outside that names no file is a mistake.
+    if (!QFileInfo::exists(aFile)) {
+        ShowErrors({QStringLiteral("Unable to read %1: no such file").arg(QDir::toNativeSeparators(aFile))});
+        return;
+    }
+    HandleIniFile(QFileInfo(aFile).absoluteFilePath(), false);
+}
+
+void TFrmMain::ShowDocument(const TLabelDocument& aDocument)
+{
+    // A pending redraw of typing would only draw the document being replaced.
+    Timer->stop();
+    FLoading = true;
+    FDocument = aDocument;
+    IniToUI();
+    FLoading = false;
+    DrawLabel();
+}
+
+void TFrmMain::SetFileName(const QString& aFile)
+{
+    FFileName = aFile;
+    setWindowTitle(aFile.isEmpty() ? QStringLiteral("Merovik")
+                                   : QFileInfo(aFile).fileName() + QStringLiteral(" \u2013 Merovik"));
 }
 
 void TFrmMain::ShowErrors(const QStringList& aMessages)
@@ -417,6 +491,12 @@ void TFrmMain::DrawLabel()
     FRenderer.DrawLabel(FDocument);
     Image1->RasterChanged();
     ++FDrawCount;
+}
+
+void TFrmMain::DrawPending()
+{
+    if (Timer->isActive())
+        TimerTimer();
 }
 
 void TFrmMain::FormDestroy()

@@ -4,18 +4,26 @@
 #include "label/label_document.h"
 #include "render/label_renderer.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 
+class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class QUndoStack;
 class TColorSelector;
 class TDialogs;
 class TImageView;
+class TLinkLabel;
 class TRadioGroup;
 class TRepeatButton;
 class TSpinEdit;
@@ -25,7 +33,9 @@ class TSpinEdit;
 //
 // Construction, layout, settings and the render pass wrapper are in
 // main_window.cpp; the editing handlers in main_window_edit.cpp; the label
-// library commands and the export in main_window_library.cpp.
+// library commands and the export in main_window_library.cpp; undo and redo
+// in main_window_undo.cpp; dropped files and the text edits' event filter in
+// main_window_drop.cpp.
 class TFrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -39,6 +49,7 @@ public:
     const TLabelDocument& Document() const { return FDocument; }
     TLabelDocument& Document() { return FDocument; }
     const TLabelRenderer& Renderer() const { return FRenderer; }
+    TLabelRenderer& Renderer() { return FRenderer; }
     const TProgramPaths& Paths() const { return FPaths; }
     bool Loading() const { return FLoading; }
     // Render passes run so far.
@@ -46,27 +57,46 @@ public:
 
     // Reads (aDoSave false) or writes all elements from or to aName, or the
     // settings file when aName is empty. Reading refreshes the controls and
-    // draws once; errors are shown in the error box.
+    // draws once; errors are shown in the error box. A label file that cannot
+    // be read at all leaves the design as it is; one that is read is an undo
+    // step and names the title, as does one written.
     void HandleIniFile(const QString& aName, bool aDoSave);
+    // A label file named on the command line or dropped on the window, read
+    // as "Inlezen opgeslagen label" reads it; a file that does not exist is
+    // reported and changes nothing.
+    void OpenLabelFile(const QString& aFile);
+    // The label file the design was last read from or written to; empty
+    // after a new label and at start.
+    const QString& FileName() const { return FFileName; }
     // Fills the controls from the elements.
     void IniToUI();
     // The render pass; does nothing while loading.
     void DrawLabel();
+    // Runs the typing timer's pending redraw now, so the raster holds every
+    // change; whatever uses the raster calls this first.
+    void DrawPending();
     // Writes the settings file, once per window.
     void FormDestroy();
 
     void CenterOnScreen();
 
-    // Toolbar.
+    // Undo and redo of the label document; at most UndoLimit steps.
+    static constexpr int UndoLimit = 100;
+    const QUndoStack& UndoStack() const { return *FUndo; }
+
+    // Toolbar. Each button runs its action, so its shortcuts work anywhere
+    // in the window.
     QWidget* Panel1 = nullptr;
     QToolButton* btnNew = nullptr;
     QToolButton* btnLoad = nullptr;
     QToolButton* btnSaveLbl = nullptr;
     QToolButton* btnDel = nullptr;
     QToolButton* BtnSave = nullptr;
+    QToolButton* btnUndo = nullptr;
+    QToolButton* btnRedo = nullptr;
     TRadioGroup* rdgLabelSize = nullptr;
     QWidget* Panel13 = nullptr;
-    QLabel* LinkLabel1 = nullptr;
+    TLinkLabel* LinkLabel1 = nullptr;
 
     QTabWidget* pcLayout = nullptr;
     TImageView* Image1 = nullptr;
@@ -139,15 +169,45 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* aEvent) override;
+    // Label files anywhere on the window, pictures on the label picture
+    // (main_window_drop.cpp).
+    void dragEnterEvent(QDragEnterEvent* aEvent) override;
+    void dragMoveEvent(QDragMoveEvent* aEvent) override;
+    void dropEvent(QDropEvent* aEvent) override;
+    // Keeps the text edits' own undo and file drops away from them.
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
 
 private:
     // Construction (main_window.cpp).
+    // A toolbar button running a new action of the window; the hint names
+    // the first shortcut.
+    QToolButton* ToolbarButton(int aIcon, const QString& aHint, const QList<QKeySequence>& aShortcuts = {});
     void CreateToolbar();
     QWidget* CreateBackgroundTab();
     QWidget* CreateTextTab();
     QWidget* CreateRingTab();
     void Connect();
     void ShowErrors(const QStringList& aMessages);
+    // The title names the label file aFile, or only the program when empty.
+    void SetFileName(const QString& aFile);
+    // Sets the document, fills the controls from it under FLoading and draws once.
+    void ShowDocument(const TLabelDocument& aDocument);
+
+    // Undo and redo (main_window_undo.cpp).
+    // After a change by the user: one undo step from the document as last
+    // recorded to the document now, none when nothing changed. Steps of one
+    // aMergeId and aMergeKey in a row merge. aFileBefore, for a load or a new
+    // label, is the file the title named before.
+    void RecordStep(int aMergeId = -1, qint64 aMergeKey = 0, const QString* aFileBefore = nullptr);
+    // Merge ids: typing in the text edit of a tag, presses of the move button of a tag.
+    static constexpr int TypingStep = 100;
+    static constexpr int MoveStep = 200;
+    // The stack's way back or forward to aDocument (and the title's file).
+    void ApplyStep(const TLabelDocument& aDocument, const QString* aFileName);
+    // The document as it is now is where the next step starts.
+    void ResetUndoBase();
+    void actUndoClick();
+    void actRedoClick();
 
     // Label size and link (main_window.cpp).
     void rdgLabelSizeClick();
@@ -172,6 +232,14 @@ private:
     // Runs the picture dialog; a chosen file goes into the edit and aField, then the label is redrawn.
     void BrowsePicture(QLineEdit* aPathEdit, QString& aField);
 
+    // Drops (main_window_drop.cpp).
+    enum class TDropKind { None, Label, Photo, MiddlePicture };
+    // What dropping aEvent's data at aPos (window coordinates) would do.
+    TDropKind DropKind(const QDropEvent* aEvent, const QPoint& aPos) const;
+    // Accepts or refuses a drag at aPos (window coordinates), or carries out the drop.
+    void AnswerDrag(QDropEvent* aEvent, const QPoint& aPos) const;
+    void DropAt(QDropEvent* aEvent, const QPoint& aPos);
+
     // Label library and export (main_window_library.cpp).
     void btnNewClick();
     void btnLoadClick();
@@ -183,6 +251,15 @@ private:
     TDialogs& FDialogs;
     const TProgramPaths FPaths;
     TLabelDocument FDocument;
+    QString FFileName;
+    QUndoStack* FUndo = nullptr;
+    // The document as of the last step: what the next step starts from.
+    TLabelDocument FUndoBase;
+    // Typing merges into one step until the timer's redraw ends the burst.
+    qint64 FTypingBurst = 0;
+    // A held move button merges its repeats: one step per press.
+    qint64 FMovePress = 0;
+    bool FMoveHeld = false;
     TLabelRenderer FRenderer;
     bool FLoading = false;
     bool FSettingsWritten = false;

@@ -1,5 +1,6 @@
 // The editing handlers: each writes its control's value into one element
-// field and redraws, at once or, for typing, through the timer.
+// field and redraws, at once or, for typing, through the timer; each change
+// is an undo step.
 #include "editor/main_window.h"
 
 #include "editor/dialogs.h"
@@ -7,6 +8,7 @@
 #include "kit/color_selector.h"
 #include "kit/spin_edit.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -33,11 +35,14 @@ void TFrmMain::edtNameChange(QObject* aSender)
     Timer->stop();
     if (!FLoading)
         Timer->start();
+    // The keys of one burst, up to the timer's redraw, are one step.
+    RecordStep(TypingStep + Tag(aSender), FTypingBurst);
 }
 
 void TFrmMain::TimerTimer()
 {
     Timer->stop();
+    ++FTypingBurst;
     DrawLabel();
 }
 
@@ -59,6 +64,7 @@ void TFrmMain::spbFontNameClick(QObject* aSender)
     if (TLabelText* text = FDocument.TextByTag(Tag(aSender)))
         ChangeFont(*text);
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::chkbRing1Click(QObject* aSender)
@@ -67,6 +73,7 @@ void TFrmMain::chkbRing1Click(QObject* aSender)
     if (TLabelItem* ring = FDocument.RingByTag(Tag(aSender)); ring && check)
         ring->Use = check->isChecked();
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::colbRing1SelectColor(QObject* aSender)
@@ -75,12 +82,14 @@ void TFrmMain::colbRing1SelectColor(QObject* aSender)
     if (TLabelItem* ring = FDocument.RingByTag(Tag(aSender)); ring && selector)
         ring->Color = selector->SelectedColor();
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::colbBackgroundSelectColor()
 {
     FDocument.FLabelBg.Color = colbBackground->SelectedColor();
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::rdgBgSelectionClick()
@@ -101,6 +110,7 @@ void TFrmMain::rdgBgSelectionClick()
     }
     if (!FLoading)
         DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::rdgEffectClick()
@@ -109,6 +119,7 @@ void TFrmMain::rdgEffectClick()
     if (item >= 0)
         FDocument.FLabelBg.Effect = item;
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::spEditChange()
@@ -116,6 +127,7 @@ void TFrmMain::spEditChange()
     FDocument.FLabelBg.Trans = spEdit->value();
     if (!FLoading)
         DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::BrowsePicture(QLineEdit* aPathEdit, QString& aField)
@@ -130,6 +142,7 @@ void TFrmMain::BrowsePicture(QLineEdit* aPathEdit, QString& aField)
     aPathEdit->setText(chosen);
     aField = chosen;
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::btnBgImageClick()
@@ -142,6 +155,7 @@ void TFrmMain::chkMiddleImgClick()
     FDocument.FLabelBg.UsePng = chkMiddleImg->isChecked();
     if (FileExists(FDocument.FLabelBg.PngFile) && !FLoading)
         DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::btnMiddleImgClick()
@@ -153,6 +167,7 @@ void TFrmMain::spePngWidthChange()
 {
     FDocument.FLabelBg.PngWidth = spePngWidth->value();
     DrawLabel();
+    RecordStep();
 }
 
 void TFrmMain::btnPngXClick(QObject* aSender)
@@ -182,6 +197,13 @@ void TFrmMain::btnPngXClick(QObject* aSender)
         }
     }
     DrawLabel();
+    // A held button clicks again every 100 ms while it stays down and once
+    // more on release: the clicks of one press are one step.
+    const auto* button = qobject_cast<const QAbstractButton*>(aSender);
+    if (!FMoveHeld)
+        ++FMovePress;
+    FMoveHeld = button && button->isDown();
+    RecordStep(MoveStep + Tag(aSender), FMovePress);
 }
 
 void TFrmMain::IniToUI()

@@ -42,8 +42,7 @@ QString TFrmMain::LabelsFolder() const
 
 void TFrmMain::btnNewClick()
 {
-    FLoading = true;
-    TLabelDocument& doc = FDocument;
+    TLabelDocument doc = FDocument;
     doc.FLabelName.Text = QStringLiteral("Naam kaasmerk");
     doc.FLabelType.Text = QStringLiteral("Type van de kaas");
     doc.FLabelSub1.Text = QStringLiteral("plaats productie");
@@ -56,9 +55,11 @@ void TFrmMain::btnNewClick()
         ring->Use = false;
     // The controls show the new label too; under FLoading their handlers
     // only copy the values back and draw nothing.
-    IniToUI();
-    FLoading = false;
-    DrawLabel();
+    const QString fileBefore = FFileName;
+    ShowDocument(doc);
+    // No file holds the new label yet.
+    SetFileName(QString());
+    RecordStep(-1, 0, &fileBefore);
 }
 
 void TFrmMain::btnLoadClick()
@@ -98,7 +99,9 @@ void TFrmMain::btnSaveClick()
     const QString file = FDialogs.SavePicture(this, LabelsFolder(), name);
     if (file.isEmpty())
         return;
-    // The full raster as last drawn, not the scaled picture on screen.
+    // The full raster with every change, also the typing of the last moment,
+    // not the scaled picture on screen.
+    DrawPending();
     const QString error = WriteJpeg(FRenderer.ExportImage(), file, 98);
     if (!error.isEmpty())
         ShowErrors({error});

@@ -8,7 +8,7 @@ namespace
 constexpr std::array<const char*, MerovikIconCount> IconFiles = {
     "00_photo",     "01_new",       "02_load",       "03_save_label", "04_delete",
     "05_export",    "06_folder_up", "07_printer",    "08_colours",    "09_arrow_down",
-    "10_arrow_up",  "11_arrow_left", "12_arrow_right",
+    "10_arrow_up",  "11_arrow_left", "12_arrow_right", "13_undo",        "14_redo",
 };
 }
 
