@@ -292,6 +292,12 @@ double TLabelRenderer::PrintPixelsPerLabelPixel() const
     return devicePixels * 300.0 / device->logicalDpiX();
 }
 
+void TLabelRenderer::ClearCaches()
+{
+    FPictures->Clear();
+    FFonts.Clear();
+}
+
 QImage TLabelRenderer::ExportImage() const
 {
     QImage image = FBmp.convertToFormat(QImage::Format_RGB888);

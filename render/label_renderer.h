@@ -96,6 +96,9 @@ public:
     static QImage gdi_Downsample(const QImage& BmpIn, int width);
 
     TPictureCache& Pictures() { return *FPictures; }
+    // Forgets every picture (also for the renderers sharing the cache), face
+    // and outline kept between passes; the next pass reads and shapes afresh.
+    void ClearCaches();
 
     // What the last pass could not draw.
     const TRenderReport& Report() const { return FReport; }
