@@ -441,11 +441,15 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
     }
 
     // A colour that could not be read has taken its default; the rest of the
-    // file is in, so the label is drawn before the message is shown.
+    // file is in, so the label is drawn before the message is shown. What the
+    // user loads also tells what of it cannot be used, such as a photo that
+    // is gone; the settings read at start keep quiet about that.
     QStringList errors;
     if (!report.ReadError.isEmpty())
         errors << report.ReadError;
     errors << report.Errors;
+    if (!settings)
+        errors << report.Warnings;
     ShowErrors(errors);
 }
 

@@ -132,8 +132,9 @@ void TFrmMain::spEditChange()
 
 void TFrmMain::BrowsePicture(QLineEdit* aPathEdit, QString& aField)
 {
-    if (FileExists(aPathEdit->text()))
-        FPictureDlgFile = aPathEdit->text();
+    // A relative path is looked for beside the label file first, as drawing does.
+    if (const QString shown = FDocument.PicturePath(aPathEdit->text()); FileExists(shown))
+        FPictureDlgFile = shown;
     const QString chosen = FDialogs.OpenPicture(this, FPictureDlgFile);
     // A cancelled dialog changes nothing and draws nothing.
     if (chosen.isEmpty())
@@ -153,7 +154,7 @@ void TFrmMain::btnBgImageClick()
 void TFrmMain::chkMiddleImgClick()
 {
     FDocument.FLabelBg.UsePng = chkMiddleImg->isChecked();
-    if (FileExists(FDocument.FLabelBg.PngFile) && !FLoading)
+    if (FileExists(FDocument.PicturePath(FDocument.FLabelBg.PngFile)) && !FLoading)
         DrawLabel();
     RecordStep();
 }
@@ -173,7 +174,7 @@ void TFrmMain::spePngWidthChange()
 void TFrmMain::btnPngXClick(QObject* aSender)
 {
     TLabelImage& bg = FDocument.FLabelBg;
-    if (bg.UsePng && FileExists(bg.PngFile)) {
+    if (bg.UsePng && FileExists(FDocument.PicturePath(bg.PngFile))) {
         // Offsets in pixels of the 10 cm label; y grows downwards.
         switch (Tag(aSender)) {
         case 1:

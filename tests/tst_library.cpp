@@ -60,6 +60,7 @@ private slots:
     void exportWritesTheFullRaster();
     void failuresAreReported_data();
     void failuresAreReported();
+    void loadTellsOfAPhotoThatIsGone();
     void failedLoadKeepsTheDesign_data();
     void failedLoadKeepsTheDesign();
     void titleNamesTheLabelFile();
@@ -280,6 +281,24 @@ void TstLibrary::failuresAreReported()
     // Nothing half-written is left, and the blocking file is untouched.
     QCOMPARE(QDir(f.Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("blocker")});
     QCOMPARE(ReadAll(f.Dir.filePath(QStringLiteral("blocker"))), QByteArray("a file"));
+}
+
+void TstLibrary::loadTellsOfAPhotoThatIsGone()
+{
+    TFixture f;
+    const QByteArray gone = "[Name]\nText=Gouda\n[Back]\nUseColor=0\nFileName=weg.jpg\n";
+    f.WriteSettings(gone);
+    const QString label = f.Dir.filePath(QStringLiteral("Gouda_10.lbl"));
+    TFixture::WriteFile(label, gone);
+    TFrmMain& w = f.Open();
+    QVERIFY(f.Dialogs.Errors.isEmpty());  // not at start, where no one asked for a file
+    f.Dialogs.OpenLabelAnswers.push_back(label);
+    Click(w.btnLoad);
+    QCOMPARE(f.Dialogs.Errors.size(), 1);
+    QVERIFY2(f.Dialogs.Errors.first().contains(QLatin1String("weg.jpg")), qPrintable(f.Dialogs.Errors.first()));
+    // Loaded all the same, on the colour background.
+    QCOMPARE(w.edtName->text(), QStringLiteral("Gouda"));
+    QCOMPARE(w.rdgBgSelection->ItemIndex(), 1);
 }
 
 void TstLibrary::failedLoadKeepsTheDesign_data()

@@ -253,12 +253,16 @@ void TstMainWindow::moveButtonsStepAndStop_data()
     QTest::addColumn<bool>("pictureExists");
     QTest::addColumn<QPoint>("start");
     QTest::addColumn<QPoint>("end");  // after four clicks
-    QTest::newRow("right steps by 10 and stops at 590") << 1 << true << true << QPoint(560, 0) << QPoint(590, 0);
-    QTest::newRow("left stops at -590") << 0 << true << true << QPoint(-560, 0) << QPoint(-590, 0);
-    QTest::newRow("down stops at 590") << 2 << true << true << QPoint(0, 570) << QPoint(0, 590);
-    QTest::newRow("up stops at -590") << 3 << true << true << QPoint(0, -570) << QPoint(0, -590);
-    QTest::newRow("picture unticked: no move") << 1 << false << true << QPoint() << QPoint();
-    QTest::newRow("picture file missing: no move") << 3 << true << false << QPoint() << QPoint();
+    QTest::addColumn<bool>("relative");  // the picture named relative to the label's folder
+    QTest::newRow("right steps by 10 and stops at 590") << 1 << true << true << QPoint(560, 0) << QPoint(590, 0)
+                                                        << false;
+    QTest::newRow("picture beside the label, named relative to it") << 1 << true << true << QPoint(0, 0)
+                                                                    << QPoint(40, 0) << true;
+    QTest::newRow("left stops at -590") << 0 << true << true << QPoint(-560, 0) << QPoint(-590, 0) << false;
+    QTest::newRow("down stops at 590") << 2 << true << true << QPoint(0, 570) << QPoint(0, 590) << false;
+    QTest::newRow("up stops at -590") << 3 << true << true << QPoint(0, -570) << QPoint(0, -590) << false;
+    QTest::newRow("picture unticked: no move") << 1 << false << true << QPoint() << QPoint() << false;
+    QTest::newRow("picture file missing: no move") << 3 << true << false << QPoint() << QPoint() << false;
 }
 
 void TstMainWindow::moveButtonsStepAndStop()
@@ -268,10 +272,15 @@ void TstMainWindow::moveButtonsStepAndStop()
     QFETCH(bool, pictureExists);
     QFETCH(QPoint, start);
     QFETCH(QPoint, end);
+    QFETCH(bool, relative);
     TFixture f;
     TFrmMain& w = f.Open();
     TLabelImage& bg = w.Document().FLabelBg;
     bg.PngFile = pictureExists ? f.Picture() : f.Dir.filePath(QStringLiteral("gone.png"));
+    if (relative) {
+        w.Document().Folder = f.Dir.path();
+        bg.PngFile = QFileInfo(bg.PngFile).fileName();
+    }
     bg.PngPosX = start.x();
     bg.PngPosY = start.y();
     w.chkMiddleImg->setChecked(usePng);
@@ -409,6 +418,9 @@ void TstMainWindow::stateWrittenAtCloseReadsBack()
         TFrmMain& w = f.Open();
         // A label with every element away from its defaults, then edited.
         w.HandleIniFile(QStringLiteral(MEROVIK_TEST_DATA "/label_windows1252.lbl"), false);
+        // Its photo is not here, and the load says so.
+        QCOMPARE(f.Dialogs.Errors.size(), 1);
+        QVERIFY2(f.Dialogs.Errors.takeFirst().contains(QLatin1String("achtergrond.jpg")), "no word of the photo");
         w.pcLayout->setCurrentIndex(1);
         const QList<QLineEdit*> edits{w.edtName, w.edtType, w.edtSub1, w.edtSub2, w.edtDate};
         for (int tag = 1; tag <= 5; ++tag) {
