@@ -305,6 +305,8 @@ void TstLibrary::failedLoadKeepsTheDesign_data()
     QTest::addColumn<QString>("target");  // in the temporary folder; "map.lbl" is a folder
     QTest::newRow("folder through the load dialog") << true << "map.lbl";
     QTest::newRow("device through the load dialog") << true << "/dev/null";
+    QTest::newRow("picture through the load dialog") << true << "middle.png";
+    QTest::newRow("picture on the command line") << false << "middle.png";
     QTest::newRow("folder on the command line") << false << "map.lbl";
     QTest::newRow("missing file on the command line") << false << "weg.lbl";
 }
@@ -316,6 +318,7 @@ void TstLibrary::failedLoadKeepsTheDesign()
     TFixture f;
     f.WriteSettings("[Name]\nText=Velmar\n[Ring1]\nUse=0\n");
     QVERIFY(QDir().mkpath(f.Dir.filePath(QStringLiteral("map.lbl"))));
+    f.Picture();
     const QString path = target.startsWith(QLatin1Char('/')) ? target : f.Dir.filePath(target);
     TFrmMain& w = f.Open();
     // Unsaved work on screen.
