@@ -1,6 +1,7 @@
 #include "label/ini_file.h"
 
 #include "label/atomic_file.h"
+#include "label/text_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,66 +11,15 @@
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <array>
 
 namespace {
-
-const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
 
 // Enough of a file's start for the MIME database to know a picture by it.
 constexpr qint64 SignatureSize = 4096;
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F. QStringDecoder knows
-// Windows-1252 only when Qt is built with ICU, so the table is kept here.
-// The five bytes Windows leaves undefined map to the C1 controls of the same
-// number, which makes decoding and encoding exact inverses.
-constexpr std::array<char16_t, 32> Windows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendWindows1252(QString& aText, QByteArrayView aBytes)
-{
-    for (const char c : aBytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        aText += (byte >= 0x80 && byte < 0xA0) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
-    }
-}
-
-// False, with part of aText appended, when a character has no Windows-1252 byte.
-bool AppendWindows1252(QByteArray& aBytes, QStringView aText)
-{
-    for (const QChar c : aText) {
-        const char16_t unit = c.unicode();
-        if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-            aBytes.append(static_cast<char>(unit));
-            continue;
-        }
-        const auto* found = std::find(Windows1252High.begin(), Windows1252High.end(), unit);
-        if (found == Windows1252High.end())
-            return false;
-        aBytes.append(static_cast<char>(0x80 + (found - Windows1252High.begin())));
-    }
-    return true;
-}
-
 bool IsAscii(QByteArrayView aBytes)
 {
     return std::all_of(aBytes.begin(), aBytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Stateless, so that a sequence cut off at the end counts as invalid; a
-// byte-order mark inside the text is a character like any other.
-constexpr auto DecoderFlags = QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
-
-std::optional<QString> DecodeUtf8(QByteArrayView aBytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, DecoderFlags);
-    QString text = decoder.decode(aBytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 // A line written as Windows-1252 must read back as Windows-1252: its bytes
@@ -328,7 +278,7 @@ void TIniFile::Decode(const QByteArray& aBytes)
     if (aBytes.startsWith("\xFF\xFE") || aBytes.startsWith("\xFE\xFF")) {
         FEncoding = aBytes.front() == '\xFF' ? TEncoding::Utf16Le : TEncoding::Utf16Be;
         QStringDecoder decoder(FEncoding == TEncoding::Utf16Le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
-                               DecoderFlags);
+                               TextDecoderFlags);
         FText = decoder.decode(QByteArrayView(aBytes).sliced(2));
         return;
     }
