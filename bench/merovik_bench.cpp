@@ -1,6 +1,6 @@
 // Render-pass benchmarks: the whole label at each size, with and without a
 // photo background, with picture files unchanged (warm) or just touched
-// (cold), plus the JPEG export and the scaling the window does to show it.
+// (cold), plus the JPEG and PNG export and the scaling the window does to show it.
 // Time is wall-clock time and CPU the benchmark thread's; the counter
 // process_cpu_ms adds up every thread of the process (Qt scales and fills on
 // its thread pool), which on a busy machine tells more than the wall clock.
@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -170,15 +171,20 @@ void DrawLabelBench(benchmark::State& aState, bool aPhoto, int aPixels, bool aCo
     cpu.Report(aState);
 }
 
-// A renderer holding the plain label, drawn once, at that raster width.
-TLabelRenderer RenderedPlain(int aPixels)
+// A renderer holding the plain or photo label, drawn once, at that raster width.
+TLabelRenderer Rendered(bool aPhoto, int aPixels)
 {
     TLabelDocument doc;
-    FillPlain(doc);
+    aPhoto ? FillPhoto(doc) : FillPlain(doc);
     TLabelRenderer renderer;
     renderer.SetLabelSize(SizeItem(aPixels));
     renderer.DrawLabel(doc);
     return renderer;
+}
+
+TLabelRenderer RenderedPlain(int aPixels)
+{
+    return Rendered(false, aPixels);
 }
 
 void ExportBench(benchmark::State& aState, int aPixels)
@@ -193,6 +199,23 @@ void ExportBench(benchmark::State& aState, int aPixels)
         }
     }
     cpu.Report(aState);
+}
+
+// The raster as a batch writes it, with the file's size as a counter.
+void ExportPngBench(benchmark::State& aState, bool aPhoto, int aPixels)
+{
+    const TLabelRenderer renderer = Rendered(aPhoto, aPixels);
+    const QString file = Files->Dir.filePath(QStringLiteral("export.png"));
+    const ProcessCpu cpu;
+    for (auto _ : aState) {
+        const QString error = WritePng(renderer.Raster(), file);
+        if (!error.isEmpty()) {
+            aState.SkipWithError(error.toUtf8().constData());
+            break;
+        }
+    }
+    cpu.Report(aState);
+    aState.counters["bytes"] = double(QFileInfo(file).size());
 }
 
 void ShowInWindowBench(benchmark::State& aState, int aPixels)
@@ -241,6 +264,12 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("BM_Export/" + std::to_string(pixels)).c_str(),
                                      [=](benchmark::State& state) { ExportBench(state, pixels); })
             ->Unit(benchmark::kMillisecond);
+        for (const char* scene : {"plain", "photo"}) {
+            const bool photo = QByteArray(scene) == "photo";
+            benchmark::RegisterBenchmark(("BM_ExportPng/" + std::string(scene) + "/" + std::to_string(pixels)).c_str(),
+                                         [=](benchmark::State& state) { ExportPngBench(state, photo, pixels); })
+                ->Unit(benchmark::kMillisecond);
+        }
         benchmark::RegisterBenchmark(("BM_ShowInWindow/" + std::to_string(pixels)).c_str(),
                                      [=](benchmark::State& state) { ShowInWindowBench(state, pixels); })
             ->Unit(benchmark::kMillisecond);
