@@ -9,6 +9,7 @@ PACKAGES=(
   cmake
   pkg-config
   libjpeg-dev
+  libpng-dev
   qt6-base-dev
   qt6-base-dev-tools
   qt6-svg-dev

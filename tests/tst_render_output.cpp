@@ -63,6 +63,8 @@ class TstRenderOutput : public QObject
 private slots:
     void jpegFullChromaAt300Dpi_data();
     void jpegFullChromaAt300Dpi();
+    void pngExactAt300Dpi_data();
+    void pngExactAt300Dpi();
     void failedWriteKeepsFiles_data();
     void failedWriteKeepsFiles();
     void rendersOneLabel_data();
@@ -100,6 +102,39 @@ void TstRenderOutput::jpegFullChromaAt300Dpi()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             VERIFY_PIXEL(written, x, y, image.pixel(x, y), 24);
+}
+
+void TstRenderOutput::pngExactAt300Dpi_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::newRow("RGB32 raster, as a batch writes it") << Noise(QSize(61, 37));
+    QTest::newRow("24-bit copy, as the editor exports") << Noise(QSize(61, 37)).convertToFormat(QImage::Format_RGB888);
+    QImage translucent = Noise(QSize(40, 30)).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < translucent.height(); ++y)
+        for (int x = 0; x < translucent.width(); ++x)
+            translucent.setPixel(x, y, (translucent.pixel(x, y) & 0x00FFFFFFu) | (uint((x * 7 + y) % 256) << 24));
+    QTest::newRow("alpha kept") << translucent;
+    QTest::newRow("premultiplied alpha") << translucent.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// Lossless whatever the speed setting: every pixel reads back as written.
+void TstRenderOutput::pngExactAt300Dpi()
+{
+    QFETCH(QImage, image);
+    const QString path = FDir.filePath(QStringLiteral("written.png"));
+    QCOMPARE(WritePng(image, path), QString());
+    const QImage written(path);
+    QCOMPARE(written.size(), image.size());
+    QCOMPARE(written.hasAlphaChannel(), image.hasAlphaChannel());
+    QCOMPARE(written.dotsPerMeterX(), 11811);
+    QCOMPARE(written.dotsPerMeterY(), 11811);
+    const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
+    const QImage actual = written.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (actual.pixel(x, y) != expected.pixel(x, y))
+                QFAIL(qPrintable(QStringLiteral("(%1, %2): %3, expected %4").arg(x).arg(y)
+                                     .arg(actual.pixel(x, y), 8, 16).arg(expected.pixel(x, y), 8, 16)));
 }
 
 void TstRenderOutput::failedWriteKeepsFiles_data()

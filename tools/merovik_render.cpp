@@ -101,10 +101,8 @@ bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString
     // The label is drawn without what it could not use; the user hears why.
     for (const QString& problem : aRenderer.Report().Warnings())
         Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
-    // The JPEG writer takes the RGB32 raster as it is; PNG gets the 24-bit copy.
-    const bool png = aFormat == QLatin1String("png");
-    const QString problem =
-        WriteRaster(png ? aRenderer.ExportImage() : aRenderer.Raster(), aOutput, aFormat, aQuality);
+    // Both writers take the RGB32 raster as it is, without a 24-bit copy.
+    const QString problem = WriteRaster(aRenderer.Raster(), aOutput, aFormat, aQuality);
     if (!problem.isEmpty()) {
         Error(problem);
         return false;
