@@ -188,36 +188,58 @@ bool EncodePng(PngJob& aJob, const QImage& aImage)
     return EncodeRows(aJob, write, source);
 }
 
-}  // namespace
-
-QString WriteJpeg(const QImage& aImage, const QString& aFileName, int aQuality)
+TEncodedPicture JpegBytes(const QImage& aImage, int aQuality)
 {
     if (aImage.isNull())
-        return WriteFailure(aFileName, QStringLiteral("the picture is empty"));
+        return {{}, QStringLiteral("the picture is empty")};
     const bool direct = aImage.format() == QImage::Format_RGB32 || aImage.format() == QImage::Format_RGB888;
     const QImage source = direct ? aImage : aImage.convertToFormat(QImage::Format_RGB32);
     JpegJob job;
     if (!EncodeJpeg(job, source, qBound(1, aQuality, 100)))
-        return WriteFailure(aFileName, QString::fromLocal8Bit(job.Error.Message));
-    return WriteFileAtomically(aFileName, QByteArrayView(job.Buffer, qsizetype(job.Size)));
+        return {{}, QString::fromLocal8Bit(job.Error.Message)};
+    return {QByteArray(reinterpret_cast<const char*>(job.Buffer), qsizetype(job.Size)), {}};
+}
+
+TEncodedPicture PngBytes(const QImage& aImage)
+{
+    if (aImage.isNull())
+        return {{}, QStringLiteral("the picture is empty")};
+    PngJob job;
+    if (!EncodePng(job, aImage))
+        return {{}, QString::fromLocal8Bit(job.Message)};
+    return {QByteArray(reinterpret_cast<const char*>(job.Bytes.data()), qsizetype(job.Bytes.size())), {}};
+}
+
+QString Save(const QString& aFileName, const TEncodedPicture& aPicture)
+{
+    if (!aPicture.Error.isEmpty())
+        return WriteFailure(aFileName, aPicture.Error);
+    return WriteFileAtomically(aFileName, aPicture.Bytes);
+}
+
+}  // namespace
+
+QString WriteJpeg(const QImage& aImage, const QString& aFileName, int aQuality)
+{
+    return Save(aFileName, JpegBytes(aImage, aQuality));
 }
 
 QString WritePng(const QImage& aImage, const QString& aFileName)
 {
-    if (aImage.isNull())
-        return WriteFailure(aFileName, QStringLiteral("the picture is empty"));
-    PngJob job;
-    if (!EncodePng(job, aImage))
-        return WriteFailure(aFileName, QString::fromLocal8Bit(job.Message));
-    return WriteFileAtomically(aFileName, QByteArrayView(job.Bytes.data(), qsizetype(job.Bytes.size())));
+    return Save(aFileName, PngBytes(aImage));
+}
+
+TEncodedPicture EncodeRaster(const QImage& aImage, const QString& aFormat, int aQuality)
+{
+    const QString format = aFormat.toLower();
+    if (format == QLatin1String("jpg") || format == QLatin1String("jpeg"))
+        return JpegBytes(aImage, aQuality);
+    if (format == QLatin1String("png"))
+        return PngBytes(aImage);
+    return {{}, QStringLiteral("unsupported picture format \"%1\"").arg(aFormat)};
 }
 
 QString WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality)
 {
-    const QString format = aFormat.toLower();
-    if (format == QLatin1String("jpg") || format == QLatin1String("jpeg"))
-        return WriteJpeg(aImage, aFileName, aQuality);
-    if (format == QLatin1String("png"))
-        return WritePng(aImage, aFileName);
-    return WriteFailure(aFileName, QStringLiteral("unsupported picture format \"%1\"").arg(aFormat));
+    return Save(aFileName, EncodeRaster(aImage, aFormat, aQuality));
 }

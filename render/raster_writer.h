@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -19,3 +20,14 @@ QString WritePng(const QImage& aImage, const QString& aFileName);
 
 // Dispatches on aFormat: "jpg" or "jpeg" (aQuality applies), "png".
 QString WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality);
+
+// The picture encoded in memory exactly as WriteRaster writes it, so that
+// workers can encode while one thread writes the files in order (with
+// WriteFileAtomically, label/atomic_file.h). Error holds the reason without a
+// file name; Bytes is then empty. Safe on any thread.
+struct TEncodedPicture
+{
+    QByteArray Bytes;
+    QString Error;
+};
+TEncodedPicture EncodeRaster(const QImage& aImage, const QString& aFormat, int aQuality);

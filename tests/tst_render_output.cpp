@@ -92,6 +92,7 @@ void TstRenderOutput::jpegFullChromaAt300Dpi()
     const QImage image = Checkers().convertToFormat(source);  // 72 dpi: the writer sets 300
     const QString path = FDir.filePath(QStringLiteral("written.jpg"));
     QCOMPARE(WriteJpeg(image, path, 98), QString());
+    QCOMPARE(EncodeRaster(image, QStringLiteral("jpg"), 98).Bytes, ReadAll(path));
     // A JFIF header giving 300 x 300 dots per inch.
     const QByteArray bytes = ReadAll(path);
     QCOMPARE(bytes.mid(6, 5), QByteArray("JFIF\0", 5));
@@ -123,6 +124,8 @@ void TstRenderOutput::pngExactAt300Dpi()
     QFETCH(QImage, image);
     const QString path = FDir.filePath(QStringLiteral("written.png"));
     QCOMPARE(WritePng(image, path), QString());
+    // Encoded in memory by a worker, the same bytes.
+    QCOMPARE(EncodeRaster(image, QStringLiteral("png"), 98).Bytes, ReadAll(path));
     const QImage written(path);
     QCOMPARE(written.size(), image.size());
     QCOMPARE(written.hasAlphaChannel(), image.hasAlphaChannel());
