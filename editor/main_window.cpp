@@ -30,6 +30,10 @@ namespace {
 
 const char* const TagProperty = "tag";
 
+// The heights of the two picture group boxes without a notice.
+constexpr int BgImageHeight = 153;
+constexpr int MiddleImgHeight = 180;
+
 // The forum the link label opens; a bare host name, as the markup holds it.
 const QString ForumLink = QStringLiteral("<a href=\"cheeseforum.org\">Het kaasforum</a>");
 
@@ -67,6 +71,37 @@ QHBoxLayout* PathRow(QWidget* aParent, QLineEdit*& aEdit, QToolButton*& aButton)
     row->addWidget(aEdit, 1);
     row->addWidget(aButton);
     return row;
+}
+
+// A short red notice under a path row, hidden while all is well.
+QLabel* PictureNotice(QWidget* aParent)
+{
+    auto* notice = new QLabel(aParent);
+    notice->setObjectName(QStringLiteral("PictureNotice"));  // red in the visual style
+    notice->hide();
+    return notice;
+}
+
+// The notice for a picture that cannot be used: what a cheesemaker can act on.
+QString NoticeText(const TPictureProblem& aProblem)
+{
+    switch (aProblem.Kind) {
+    case TPictureProblem::TKind::None:
+        return {};
+    case TPictureProblem::TKind::NotFound:
+        return QStringLiteral("Bestand niet gevonden");
+    case TPictureProblem::TKind::Unreadable:
+        return QStringLiteral("Bestand kan niet gelezen worden");
+    case TPictureProblem::TKind::NotAPicture:
+        return QStringLiteral("Bestand is geen afbeelding");
+    case TPictureProblem::TKind::Damaged:
+        return QStringLiteral("Afbeelding is beschadigd");
+    case TPictureProblem::TKind::TooLarge:
+        return QStringLiteral("Afbeelding is te groot (%1 \u00d7 %2 pixels)")
+            .arg(aProblem.Size.width())
+            .arg(aProblem.Size.height());
+    }
+    return {};
 }
 
 // A caption, a 44 pixel spin edit and its unit, left-aligned.
@@ -215,7 +250,7 @@ QWidget* TFrmMain::CreateBackgroundTab()
     column->addWidget(rdgBgSelection);
 
     gbBgImage = new QGroupBox(QStringLiteral("Achtergrond foto"), TabSheet1);
-    gbBgImage->setFixedHeight(153);
+    gbBgImage->setFixedHeight(BgImageHeight);
     auto* image = new QVBoxLayout(gbBgImage);
     image->setSpacing(6);
     rdgEffect = new TRadioGroup(QStringLiteral("Effect"),
@@ -224,6 +259,8 @@ QWidget* TFrmMain::CreateBackgroundTab()
     rdgEffect->SetItemIndex(0);
     image->addWidget(rdgEffect);
     image->addLayout(PathRow(gbBgImage, edtBgImage, btnBgImage));
+    lblBgImageNotice = PictureNotice(gbBgImage);
+    image->addWidget(lblBgImageNotice);
     spEdit = new TSpinEdit(0, 90, 10, 0, gbBgImage);
     image->addLayout(
         SpinRow(gbBgImage, Label2, QStringLiteral("Transparantie"), spEdit, Label12, QStringLiteral("%")));
@@ -239,12 +276,14 @@ QWidget* TFrmMain::CreateBackgroundTab()
     column->addWidget(gbBgColor);
 
     GroupBox3 = new QGroupBox(QStringLiteral("Foto midden"), TabSheet1);
-    GroupBox3->setFixedHeight(180);
+    GroupBox3->setFixedHeight(MiddleImgHeight);
     auto* middle = new QVBoxLayout(GroupBox3);
     middle->setSpacing(6);
     chkMiddleImg = new QCheckBox(QStringLiteral("Gebruik foto in midden label"), GroupBox3);
     middle->addWidget(chkMiddleImg);
     middle->addLayout(PathRow(GroupBox3, edtMiddleImg, btnMiddleImg));
+    lblMiddleImgNotice = PictureNotice(GroupBox3);
+    middle->addWidget(lblMiddleImgNotice);
     spePngWidth = new TSpinEdit(10, 90, 2, 10, GroupBox3);
     middle->addLayout(SpinRow(GroupBox3, Label10, QStringLiteral("Breedte:"), spePngWidth, Label11,
                               QStringLiteral("% van de breedte van het label")));
@@ -494,7 +533,27 @@ void TFrmMain::DrawLabel()
         return;
     FRenderer.DrawLabel(FDocument);
     Image1->RasterChanged();
+    ShowPictureNotices();
     ++FDrawCount;
+}
+
+void TFrmMain::ShowPictureNotices()
+{
+    const TRenderReport& report = FRenderer.Report();
+    const auto show = [](QGroupBox* aBox, int aHeight, QLabel* aNotice, const TPictureProblem& aProblem) {
+        const QString text = NoticeText(aProblem);
+        if (text == aNotice->text() && aNotice->isVisibleTo(aBox) == !text.isEmpty())
+            return;
+        aNotice->setText(text);
+        aNotice->setToolTip(text.isEmpty() ? QString() : aProblem.Reason());
+        aNotice->setVisible(!text.isEmpty());
+        // The boxes keep their height while all is well; a notice adds its line.
+        const QVBoxLayout* layout = qobject_cast<const QVBoxLayout*>(aBox->layout());
+        const int line = aNotice->sizeHint().height() + (layout ? layout->spacing() : 6);
+        aBox->setFixedHeight(aHeight + (text.isEmpty() ? 0 : line));
+    };
+    show(gbBgImage, BgImageHeight, lblBgImageNotice, report.Background);
+    show(GroupBox3, MiddleImgHeight, lblMiddleImgNotice, report.Middle);
 }
 
 void TFrmMain::DrawPending()

@@ -111,6 +111,9 @@ public:
     QLabel* Label2 = nullptr;
     TSpinEdit* spEdit = nullptr;
     QLabel* Label12 = nullptr;
+    // In red under a picture's path row while the pass cannot use the picture.
+    QLabel* lblBgImageNotice = nullptr;
+    QLabel* lblMiddleImgNotice = nullptr;
     QGroupBox* gbBgColor = nullptr;
     TColorSelector* colbBackground = nullptr;
     QGroupBox* GroupBox3 = nullptr;
@@ -188,6 +191,8 @@ private:
     QWidget* CreateRingTab();
     void Connect();
     void ShowErrors(const QStringList& aMessages);
+    // The notices under the picture rows, from what the last pass could not draw.
+    void ShowPictureNotices();
     // The title names the label file aFile, or only the program when empty.
     void SetFileName(const QString& aFile);
     // Sets the document, fills the controls from it under FLoading and draws once.

@@ -372,6 +372,27 @@ void TstMainWindow::middlePicture()
     QCOMPARE(f.Dialogs.OpenPictureRequests.last(), first);
     Click(w.btnBgImage);
     QCOMPARE(f.Dialogs.OpenPictureRequests.last(), second);
+
+    // A picture that breaks or goes away is named under its row, in red,
+    // without a box at every redraw; the row's box grows for the line and
+    // shrinks back once the picture is usable again.
+    const int boxHeight = w.gbBgImage->height();
+    const QByteArray good = [&] { QFile file(second); return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(); }();
+    TFixture::WriteFile(second, good.left(good.size() / 2));
+    QVERIFY(QFile::remove(first));
+    w.chkMiddleImg->setChecked(true);
+    w.spEdit->stepUp();
+    QCOMPARE(w.lblBgImageNotice->text(), QStringLiteral("Afbeelding is beschadigd"));
+    QCOMPARE(w.lblMiddleImgNotice->text(), QStringLiteral("Bestand niet gevonden"));
+    QVERIFY(w.lblBgImageNotice->isVisible() && w.lblMiddleImgNotice->isVisible());
+    QVERIFY(w.gbBgImage->height() > boxHeight);
+    w.spEdit->stepUp();
+    QVERIFY(f.Dialogs.Errors.isEmpty());
+    TFixture::WriteFile(second, good);
+    QVERIFY(QFile::copy(second, first));
+    w.spEdit->stepDown();
+    QVERIFY(!w.lblBgImageNotice->isVisible() && !w.lblMiddleImgNotice->isVisible());
+    QCOMPARE(w.gbBgImage->height(), boxHeight);
 }
 
 void TstMainWindow::stateWrittenAtCloseReadsBack()
