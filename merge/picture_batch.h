@@ -1,0 +1,44 @@
+#pragma once
+
+#include "label/label_document.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class TLabelPool;
+
+// One picture of a batch: a label, and the file its picture goes to.
+struct TPictureJob
+{
+    QString Source;           // what messages name: the label file, or "<table>, row <n>"
+    QString LabelFile;        // a label file, read on a worker; empty: Document is the label
+    TLabelDocument Document;  // the label itself, e.g. a merge table's row
+    QString Output;           // the picture file
+};
+
+// How a batch talks to its caller, always on the thread that runs it.
+struct TBatchCallbacks
+{
+    // Something the user should know that did not stop a picture: a picture
+    // of the label that is missing, a colour that could not be read.
+    std::function<void(const QString& aMessage)> Warning;
+    // A picture that could not be made or written; the batch goes on.
+    std::function<void(const QString& aMessage)> Error;
+    // aDone of aTotal pictures are written (or failed); false cancels the rest.
+    std::function<bool(int aDone, int aTotal)> Progress;
+};
+
+struct TBatchResult
+{
+    int Written = 0;
+    int Failed = 0;
+    bool Cancelled = false;
+};
+
+// Renders every job on the pool's workers and writes the pictures in job
+// order, each atomically, through the same writers as the editor's export.
+// A label that cannot be read or written is reported and the rest go on.
+TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, const QString& aFormat,
+                            int aQuality, const TBatchCallbacks& aCallbacks);
