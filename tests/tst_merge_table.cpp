@@ -1,13 +1,21 @@
 // Merge tables: the reader on tables as spreadsheets save them, the errors a
 // broken table gives, a row's label against the label file with its values,
 // and the output pictures' names.
+#include "merge/label_pool.h"
 #include "merge/merge_table.h"
+#include "merge/picture_batch.h"
 #include "render/label_renderer.h"
+#include "render/raster_writer.h"
 
 #include <QDir>
+#include <numeric>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -93,6 +101,9 @@ private slots:
     void rowEqualsLabelFile();
     void outputFiles_data();
     void outputFiles();
+    void poolDeliversInOrder_data();
+    void poolDeliversInOrder();
+    void mergeDecodesThePhotoOnce();
 };
 
 void TstMergeTable::initTestCase()
@@ -336,6 +347,78 @@ void TstMergeTable::outputFiles()
     if (files.size() > expected.size())
         files = QStringList{files.first(), files.last()};
     QCOMPARE(files.replaceInStrings(Path("pictures") + '/', QString()), expected);
+}
+
+void TstMergeTable::poolDeliversInOrder_data()
+{
+    QTest::addColumn<int>("jobs");
+    QTest::addColumn<int>("stopAfter");  // deliveries before the caller cancels; -1 never
+    QTest::newRow("one worker") << 1 << -1;
+    QTest::newRow("four workers, uneven times") << 4 << -1;
+    QTest::newRow("cancelled after ten") << 3 << 10;
+}
+
+// Results come back in the labels' order whatever the workers' timing, and a
+// cancelled run delivers nothing more.
+void TstMergeTable::poolDeliversInOrder()
+{
+    QFETCH(int, jobs);
+    QFETCH(int, stopAfter);
+    TLabelPool pool(jobs, 0);
+    QCOMPARE(pool.Jobs(), jobs);
+    QList<int> delivered;
+    const bool completed = pool.Run(
+        40,
+        [](int aIndex, TLabelRenderer&) {
+            thread_local std::minstd_rand random(std::random_device{}());
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 7));
+            TLabelResult result;
+            result.Bytes = QByteArray::number(aIndex);
+            return result;
+        },
+        [&](int aIndex, const TLabelResult& aResult) {
+            delivered << (aResult.Bytes.toInt() == aIndex ? aIndex : -1);
+            return stopAfter < 0 || delivered.size() < stopAfter;
+        });
+    QList<int> expected(stopAfter < 0 ? 40 : stopAfter);
+    std::iota(expected.begin(), expected.end(), 0);
+    QCOMPARE(delivered, expected);
+    QCOMPARE(completed, stopAfter < 0);
+}
+
+// A hundred rows over one photo decode it once on all the workers; each
+// row's picture is the one its label alone gives.
+void TstMergeTable::mergeDecodesThePhotoOnce()
+{
+    QByteArray table("Name;Copies\n");
+    for (int i = 1; i <= 100; ++i)
+        table += "Kaas " + QByteArray::number(i) + ";2\n";
+    const TMergeRead read = ReadTable(table, QStringLiteral("hundred.csv"));
+    QVERIFY2(read.Ok(), qPrintable(read.Messages().join('\n')));
+    QVERIFY(WriteAll(Path("hundred.lbl"), QString::fromLatin1(Design).arg("0", Path("foto.jpg"), Path("midden.png"), "1").toUtf8()));
+    TLabelDocument design;
+    QVERIFY(design.LoadFromFile(Path("hundred.lbl")).Ok());
+    const TMergeOutputs outputs = read.Table->OutputFiles(Path("hundred-out"), QStringLiteral("hundred"), "jpg");
+    QVERIFY(outputs.Ok() && QDir().mkpath(Path("hundred-out")));
+    QList<TPictureJob> jobs;
+    for (int row = 0; row < read.Table->RowCount(); ++row)
+        jobs.append({QStringLiteral("row %1").arg(row + 2), QString(), read.Table->Document(row, design), outputs.Files[row]});
+    TLabelPool pool(3, 0);
+    QStringList problems;
+    const TBatchCallbacks callbacks{[&](const QString& aWarning) { problems << aWarning; },
+                                    [&](const QString& aError) { problems << aError; }, {}};
+    const TBatchResult result = RenderPictures(pool, jobs, QStringLiteral("jpg"), 98, callbacks);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    QCOMPARE(result.Written, 100);
+    QCOMPARE(pool.Pictures().DecodeCount(), 2);  // the photo and the middle picture
+    QCOMPARE(QDir(Path("hundred-out")).entryList(QDir::Files).size(), 100);
+    for (const int row : {0, 57}) {
+        TLabelRenderer alone;
+        alone.SetLabelSize(0);
+        alone.DrawLabel(jobs[row].Document);
+        const TEncodedPicture expected = EncodeRaster(alone.Raster(), QStringLiteral("jpg"), 98);
+        QVERIFY2(ReadAll(outputs.Files[row]) == expected.Bytes, qPrintable(outputs.Files[row]));
+    }
 }
 
 QTEST_MAIN(TstMergeTable)
