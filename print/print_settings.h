@@ -1,0 +1,42 @@
+#pragma once
+
+#include "print/label_printer.h"
+
+#include <QList>
+#include <QString>
+
+class TIniFile;
+
+// What printing remembers between sessions, in the settings file's section
+// [Print]: the last layout, diameter, copies, start position and
+// calibration, and the layouts the user keeps under a name.
+struct TPrintPreferences
+{
+    // The last layout: a paper's built-in layout, or a kept one by name.
+    TPaper Paper = TPaper::A4;
+    QString LayoutName;  // non-empty: the kept layout of that name
+    double Diameter = 0;  // the last diameter; 0: none yet
+    int DiameterSize = -1;  // the label size item Diameter was chosen at
+    int Copies = 1;
+    int Start = 1;
+    TCalibration Calibration;
+    QList<TSheetLayout> Layouts;  // kept layouts, each with its name
+
+    // The kept layout named aName (case-sensitive), or null.
+    const TSheetLayout* Layout(const QString& aName) const;
+    // Keeps aLayout under its name, replacing one of that name.
+    void KeepLayout(const TSheetLayout& aLayout);
+    void RemoveLayout(const QString& aName);
+    // The diameter to start with at label size aSizeItem: the last one when
+    // it was chosen at that size, else the size's default.
+    double DiameterFor(int aSizeItem) const;
+
+    bool operator==(const TPrintPreferences&) const = default;
+};
+
+inline const QString PrintSection = QStringLiteral("Print");
+
+// Reads [Print]; what is missing or out of range takes its default.
+TPrintPreferences LoadPrintPreferences(const TIniFile& aFile);
+// Writes [Print], keeping every other line of the file.
+void SavePrintPreferences(TIniFile& aFile, const TPrintPreferences& aPreferences);
