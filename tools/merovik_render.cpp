@@ -3,6 +3,7 @@
 #include "label/label_document.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
+#include "tools/pdf_output.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -20,8 +21,13 @@ enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 const char* const Synopsis =
     "Usage: merovik-render [--size 6|10|14] [--quality 1-100] LABEL.lbl OUTPUT.jpg|.jpeg|.png\n"
     "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --out-dir DIR LABEL.lbl...\n"
+    "       merovik-render [--size 6|10|14] [--diameter MM] [--copies N] [--offset X,Y] [--scale SX,SY]\n"
+    "                      LABEL.lbl... OUTPUT.pdf\n"
+    "       merovik-render [--size 6|10|14] [--diameter MM] --sheet a4|letter [--copies N] [--start K]\n"
+    "                      [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
     "\n"
-    "Renders Merovik label files to square 24-bit RGB pictures at 300 dpi.\n"
+    "Renders Merovik label files to square 24-bit RGB pictures at 300 dpi, or to a PDF\n"
+    "at true size: a page of the label's size per label, or sheets of labels.\n"
     "Exit status: 0 all labels rendered, 1 a label could not be read or written, 2 bad usage.\n";
 
 void PrintLine(FILE* aStream, const QString& aText)
@@ -69,9 +75,13 @@ bool IsPictureFormat(const QString& aFormat)
     return aFormat == QLatin1String("jpg") || aFormat == QLatin1String("jpeg") || aFormat == QLatin1String("png");
 }
 
-// Renders one label file into aOutput; false after printing why it failed.
-bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString& aOutput, const QString& aFormat,
-                 int aQuality)
+bool IsPdf(const QString& aOutput)
+{
+    return QFileInfo(aOutput).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+}
+
+// Reads one label file into aDoc; false after printing why it failed.
+bool LoadLabel(const QString& aLabel, TLabelDocument& aDoc)
 {
     const QFileInfo info(aLabel);
     if (!info.exists()) {
@@ -82,8 +92,7 @@ bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString
         Error(QStringLiteral("%1: not a label file").arg(aLabel));
         return false;
     }
-    TLabelDocument doc;
-    const TLoadReport report = doc.LoadFromFile(aLabel);
+    const TLoadReport report = aDoc.LoadFromFile(aLabel);
     if (!report.FileFound) {
         Error(QStringLiteral("%1: no such label file").arg(aLabel));
         return false;
@@ -96,7 +105,16 @@ bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString
     }
     for (const QString& problem : report.Errors + report.Warnings)
         Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
+    return true;
+}
 
+// Renders one label file into aOutput; false after printing why it failed.
+bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString& aOutput, const QString& aFormat,
+                 int aQuality)
+{
+    TLabelDocument doc;
+    if (!LoadLabel(aLabel, doc))
+        return false;
     aRenderer.DrawLabel(doc);
     // The label is drawn without what it could not use; the user hears why.
     for (const QString& problem : aRenderer.Report().Warnings())
@@ -145,10 +163,12 @@ int main(int argc, char* argv[])
                                           QStringLiteral("DIR"));
     parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption});
     const QCommandLineOption versionOption = parser.addVersionOption();
+    const TPdfOptions pdfOptions;
+    parser.addOptions(pdfOptions.All());
     parser.addPositionalArgument(QStringLiteral("LABEL.lbl"), QStringLiteral("Label file to render."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT"),
-                                 QStringLiteral("Picture to write; its extension (.jpg, .jpeg, .png) "
-                                                "sets the format. Not with --out-dir."));
+                                 QStringLiteral("Picture or PDF to write; its extension (.jpg, .jpeg, .png, "
+                                                ".pdf) sets the format. Not with --out-dir."));
 
     if (!parser.parse(QGuiApplication::arguments()))
         return UsageError(parser, parser.errorText());
@@ -181,6 +201,8 @@ int main(int argc, char* argv[])
     QList<QPair<QString, QString>> jobs;
     QString format;
     if (parser.isSet(outDirOption)) {
+        if (const QString pdfOnly = pdfOptions.FirstGiven(parser); !pdfOnly.isEmpty())
+            return UsageError(parser, QStringLiteral("%1 goes with a PDF output, not with --out-dir").arg(pdfOnly));
         format = parser.value(formatOption).toLower();
         if (!IsPictureFormat(format))
             return UsageError(parser, QStringLiteral("--format must be jpg or png, not \"%1\"")
@@ -200,11 +222,21 @@ int main(int argc, char* argv[])
         if (parser.isSet(formatOption))
             return UsageError(parser, QStringLiteral("--format goes with --out-dir; otherwise OUTPUT's extension "
                                                      "sets the format"));
+        if (arguments.size() >= 2 && IsPdf(arguments.last())) {
+            QString problem;
+            const std::optional<TPdfRequest> request = ReadPdfOptions(pdfOptions, parser, sizeItem, problem);
+            if (!request)
+                return UsageError(parser, problem);
+            return RenderPdf(*request, arguments.first(arguments.size() - 1), arguments.last(), sizeItem, LoadLabel,
+                             Error);
+        }
+        if (const QString pdfOnly = pdfOptions.FirstGiven(parser); !pdfOnly.isEmpty())
+            return UsageError(parser, QStringLiteral("%1 goes with a PDF output").arg(pdfOnly));
         if (arguments.size() != 2)
             return UsageError(parser, QStringLiteral("give one label file and one output picture"));
         format = QFileInfo(arguments[1]).suffix().toLower();
         if (!IsPictureFormat(format))
-            return UsageError(parser, QStringLiteral("%1: the output must end in .jpg, .jpeg or .png")
+            return UsageError(parser, QStringLiteral("%1: the output must end in .jpg, .jpeg, .png or .pdf")
                                           .arg(arguments[1]));
         jobs.append({arguments[0], arguments[1]});
     }

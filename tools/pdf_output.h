@@ -1,0 +1,71 @@
+#pragma once
+
+// The PDF side of merovik-render: its options, their checks and the run.
+#include "print/label_printer.h"
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QCommandLineParser;
+class TLabelDocument;
+
+// The options that only a PDF output takes.
+struct TPdfOptions
+{
+    QCommandLineOption Diameter{QStringLiteral("diameter"),
+                                QStringLiteral("PDF: printed diameter of the label in mm, 20 to 300. "
+                                               "Default 60, 100 or 140 by --size."),
+                                QStringLiteral("mm")};
+    QCommandLineOption Sheet{QStringLiteral("sheet"),
+                             QStringLiteral("PDF: put the labels on sheets of a4 or letter paper, as many "
+                                            "as fit. Without it, each label gets a page of its own size."),
+                             QStringLiteral("a4|letter")};
+    QCommandLineOption Copies{QStringLiteral("copies"), QStringLiteral("PDF: copies of each label. Default 1."),
+                              QStringLiteral("n")};
+    QCommandLineOption Start{QStringLiteral("start"),
+                             QStringLiteral("PDF with --sheet: the first free position on the first sheet, "
+                                            "counted row by row from 1. Default 1."),
+                             QStringLiteral("k")};
+    QCommandLineOption Offset{QStringLiteral("offset"),
+                              QStringLiteral("PDF: printer calibration, move the print X mm right and Y mm "
+                                             "down, each -20 to 20."),
+                              QStringLiteral("x,y")};
+    QCommandLineOption Scale{QStringLiteral("scale"),
+                             QStringLiteral("PDF: printer calibration, scale the print to SX and SY percent, "
+                                            "each 90 to 110."),
+                             QStringLiteral("sx,sy")};
+
+    QList<QCommandLineOption> All() const { return {Diameter, Sheet, Copies, Start, Offset, Scale}; }
+    // The first of them on the command line, as "--name"; empty when none is.
+    QString FirstGiven(const QCommandLineParser& aParser) const;
+};
+
+// A PDF run as the options ask for it.
+struct TPdfRequest
+{
+    TPrintSettings Settings;
+    int Copies = 1;
+};
+
+// The request of the options in aParser for labels of size item aSizeItem,
+// or nothing with aError set to a message for the user (bad usage).
+std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCommandLineParser& aParser,
+                                          int aSizeItem, QString& aError);
+
+// aProblem in words.
+QString ProblemText(const TPrintProblem& aProblem);
+
+// Reads a label file into aDoc, printing why it could not; false then.
+using TLabelLoader = std::function<bool(const QString& aLabel, TLabelDocument& aDoc)>;
+// Prints one message on stderr.
+using TMessageSink = std::function<void(const QString& aMessage)>;
+
+// Renders aLabels into the PDF aOutput; the exit code: 0, or 1 when a label
+// could not be read (nothing is written then) or the PDF not written.
+int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QString& aOutput, int aSizeItem,
+              const TLabelLoader& aLoad, const TMessageSink& aError);
