@@ -1,6 +1,7 @@
 #include "editor/dialogs.h"
 
 #include "editor/font_dialog.h"
+#include "editor/print_dialog.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 
 namespace {
@@ -95,6 +97,33 @@ QString TQtDialogs::SavePicture(QWidget* aParent, const QString& aFolder, const 
     dlg.setDirectory(aFolder);
     dlg.selectFile(aFileName);
     return RunFileDialog(dlg);
+}
+
+QString TQtDialogs::SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName)
+{
+    QFileDialog dlg(aParent, QStringLiteral("Opslaan als PDF"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilter(QStringLiteral("PDF-bestand (*.pdf)"));
+    dlg.setDefaultSuffix(QStringLiteral("pdf"));
+    dlg.setDirectory(aFolder);
+    dlg.selectFile(aFileName);
+    return RunFileDialog(dlg);
+}
+
+bool TQtDialogs::ChoosePrinter(QWidget* aParent, QPrinter& aPrinter)
+{
+    QPrintDialog dlg(&aPrinter, aParent);
+    dlg.setWindowTitle(QStringLiteral("Afdrukken"));
+    // Every page is printed; which labels go on them the print dialog decides.
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void TQtDialogs::RunPrintDialog(TPrintDialog& aDlg)
+{
+    aDlg.exec();
 }
 
 std::optional<TFontChoice> TQtDialogs::ChooseFont(QWidget* aParent, const TFontChoice& aInitial,

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <optional>
 
+class QPrinter;
 class QWidget;
+class TPrintDialog;
 
 // What the font dialog edits: family, size and colour (0x00BBGGRR).
 struct TFontChoice
@@ -35,6 +37,13 @@ public:
     // The JPEG export.
     virtual QString SavePicture(QWidget* aParent, const QString& aFolder, const QString& aFileName) = 0;
 
+    // A PDF to write.
+    virtual QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) = 0;
+    // The system's print dialog for aPrinter, which it sets up; true to print.
+    virtual bool ChoosePrinter(QWidget* aParent, QPrinter& aPrinter) = 0;
+    // Shows the program's print dialog until the user closes it.
+    virtual void RunPrintDialog(TPrintDialog& aDlg) = 0;
+
     // Family, size and colour; nothing when cancelled. aSample is the text
     // the preview shows.
     virtual std::optional<TFontChoice> ChooseFont(QWidget* aParent, const TFontChoice& aInitial,
@@ -58,6 +67,9 @@ public:
     QString SaveLabel(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
     QString OpenPicture(QWidget* aParent, const QString& aFileName) override;
     QString SavePicture(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
+    QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
+    bool ChoosePrinter(QWidget* aParent, QPrinter& aPrinter) override;
+    void RunPrintDialog(TPrintDialog& aDlg) override;
     std::optional<TFontChoice> ChooseFont(QWidget* aParent, const TFontChoice& aInitial,
                                           const QString& aSample) override;
     bool Confirm(QWidget* aParent, const QString& aQuestion) override;

@@ -211,10 +211,11 @@ void TFrmMain::CreateToolbar()
     btnSaveLbl = ToolbarButton(3, QStringLiteral("Label opslaan"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
     btnDel = ToolbarButton(4, QStringLiteral("Opgeslagen label verwijderen"));
     BtnSave = ToolbarButton(5, QStringLiteral("Label opslaan als JPG"), {QKeySequence(Qt::CTRL | Qt::Key_E)});
+    btnPrint = ToolbarButton(7, QStringLiteral("Afdrukken"), {QKeySequence(Qt::CTRL | Qt::Key_P)});
     btnUndo = ToolbarButton(13, QStringLiteral("Ongedaan maken"), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
     btnRedo = ToolbarButton(14, QStringLiteral("Opnieuw"),
                             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave, btnUndo, btnRedo})
+    for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave, btnPrint, btnUndo, btnRedo})
         row->addWidget(button);
     row->addSpacing(50);
 
@@ -394,6 +395,7 @@ void TFrmMain::Connect()
     connect(btnSaveLbl->defaultAction(), &QAction::triggered, this, &TFrmMain::btnSaveLblClick);
     connect(btnDel->defaultAction(), &QAction::triggered, this, &TFrmMain::btnDelClick);
     connect(BtnSave->defaultAction(), &QAction::triggered, this, &TFrmMain::btnSaveClick);
+    connect(btnPrint->defaultAction(), &QAction::triggered, this, &TFrmMain::btnPrintClick);
     connect(btnUndo->defaultAction(), &QAction::triggered, this, &TFrmMain::actUndoClick);
     connect(btnRedo->defaultAction(), &QAction::triggered, this, &TFrmMain::actRedoClick);
     btnUndo->defaultAction()->setEnabled(false);
@@ -453,7 +455,9 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
         // The settings may live in a per-user folder that does not exist yet.
         if (settings)
             QDir().mkpath(QFileInfo(file).absolutePath());
-        const QString error = FDocument.SaveToFile(file);
+        QString error = FDocument.SaveToFile(file);
+        if (error.isEmpty() && settings)
+            error = SavePrintSettings(file);
         if (!error.isEmpty())
             ShowErrors({error});
         else if (!settings)
@@ -470,6 +474,8 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
         ShowErrors({report.ReadError});
         return;
     }
+    if (settings)
+        LoadPrintSettings(file);
     const QString fileBefore = FFileName;
     ShowDocument(loaded);
     if (settings) {

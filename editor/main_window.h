@@ -2,6 +2,7 @@
 
 #include "editor/program_paths.h"
 #include "label/label_document.h"
+#include "print/print_settings.h"
 #include "render/label_renderer.h"
 
 #include <QKeySequence>
@@ -35,7 +36,7 @@ class TSpinEdit;
 // main_window.cpp; the editing handlers in main_window_edit.cpp; the label
 // library commands and the export in main_window_library.cpp; undo and redo
 // in main_window_undo.cpp; dropped files and the text edits' event filter in
-// main_window_drop.cpp.
+// main_window_drop.cpp; printing in main_window_print.cpp.
 class TFrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -92,6 +93,7 @@ public:
     QToolButton* btnSaveLbl = nullptr;
     QToolButton* btnDel = nullptr;
     QToolButton* BtnSave = nullptr;
+    QToolButton* btnPrint = nullptr;
     QToolButton* btnUndo = nullptr;
     QToolButton* btnRedo = nullptr;
     TRadioGroup* rdgLabelSize = nullptr;
@@ -253,6 +255,12 @@ private:
     void btnSaveClick();
     QString LabelsFolder() const;
 
+    // Printing (main_window_print.cpp).
+    void btnPrintClick();
+    // The [Print] section of the settings file aFile.
+    void LoadPrintSettings(const QString& aFile);
+    QString SavePrintSettings(const QString& aFile) const;
+
     TDialogs& FDialogs;
     const TProgramPaths FPaths;
     TLabelDocument FDocument;
@@ -265,7 +273,10 @@ private:
     // A held move button merges its repeats: one step per press.
     qint64 FMovePress = 0;
     bool FMoveHeld = false;
-    TLabelRenderer FRenderer;
+    // Decoded pictures, shared by the window's renderer and the print dialog's.
+    std::shared_ptr<TPictureCache> FPictures = std::make_shared<TPictureCache>();
+    TLabelRenderer FRenderer{FPictures};
+    TPrintPreferences FPrintPreferences;
     bool FLoading = false;
     bool FSettingsWritten = false;
     int FDrawCount = 0;

@@ -2,9 +2,11 @@
 
 #include "editor/dialogs.h"
 
+#include <QPrinter>
 #include <QStringList>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <optional>
 
 // Answers the window's dialogs from scripts and records what was asked.
@@ -24,12 +26,20 @@ public:
     std::deque<QString> SavePictureAnswers;
     std::deque<std::optional<TFontChoice>> FontAnswers;
     std::deque<bool> ConfirmAnswers;
+    std::deque<QString> SavePdfAnswers;
+    // The PDF file a chosen printer writes to; an empty one cancels.
+    std::deque<QString> PrinterAnswers;
+    // Runs in place of a user working in the print dialog.
+    std::function<void(TPrintDialog&)> PrintDialogScript;
 
     QList<TFileRequest> OpenLabelRequests;
     QList<TFileRequest> SaveLabelRequests;
     QStringList OpenPictureRequests;
     QList<TFileRequest> SavePictureRequests;
     QList<TFontChoice> FontRequests;
+    QList<TFileRequest> SavePdfRequests;
+    QStringList PrinterRequests;  // the document name of each printer offered
+    int PrintDialogRuns = 0;
     QStringList Questions;
     QStringList Errors;
     QList<QUrl> Links;
@@ -49,6 +59,25 @@ public:
     QString SavePicture(QWidget*, const QString& aFolder, const QString& aFileName) override
     {
         return Next(SavePictureAnswers, SavePictureRequests, {aFolder, aFileName});
+    }
+    QString SavePdf(QWidget*, const QString& aFolder, const QString& aFileName) override
+    {
+        return Next(SavePdfAnswers, SavePdfRequests, {aFolder, aFileName});
+    }
+    bool ChoosePrinter(QWidget*, QPrinter& aPrinter) override
+    {
+        const QString file = Next(PrinterAnswers, PrinterRequests, aPrinter.docName());
+        if (file.isEmpty())
+            return false;
+        aPrinter.setOutputFormat(QPrinter::PdfFormat);
+        aPrinter.setOutputFileName(file);
+        return true;
+    }
+    void RunPrintDialog(TPrintDialog& aDlg) override
+    {
+        ++PrintDialogRuns;
+        if (PrintDialogScript)
+            PrintDialogScript(aDlg);
     }
     std::optional<TFontChoice> ChooseFont(QWidget*, const TFontChoice& aInitial, const QString&) override
     {

@@ -1,0 +1,32 @@
+// Printing, and the print settings kept in the settings file.
+#include "editor/main_window.h"
+
+#include "editor/dialogs.h"
+#include "editor/print_dialog.h"
+#include "editor/radio_group.h"
+#include "label/ini_file.h"
+
+
+void TFrmMain::btnPrintClick()
+{
+    // Typing not drawn yet is drawn first, so the window shows what prints.
+    DrawPending();
+    TPrintDialog dlg(FDialogs, FPrintPreferences, rdgLabelSize->ItemIndex(), LabelsFolder(), FPictures, this);
+    dlg.SetJobs({TPrintJob{FDocument, 1}});
+    FDialogs.RunPrintDialog(dlg);
+    // What the user set stays, also after closing without printing.
+    FPrintPreferences = dlg.Preferences();
+}
+
+void TFrmMain::LoadPrintSettings(const QString& aFile)
+{
+    FPrintPreferences = LoadPrintPreferences(TIniFile(aFile));
+}
+
+QString TFrmMain::SavePrintSettings(const QString& aFile) const
+{
+    // After the ten label sections, which SaveToFile wrote just now.
+    TIniFile file(aFile);
+    SavePrintPreferences(file, FPrintPreferences);
+    return file.Commit();
+}

@@ -1,0 +1,580 @@
+#include "editor/print_dialog.h"
+
+#include "editor/dialogs.h"
+#include "print/pdf_writer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString KeptPrefix = QStringLiteral("kept:");
+// The preview paints this many pages at most: a long merge need not wait for all.
+constexpr int MaxPreviewPages = 10;
+
+QString Millimetres(double aValue)
+{
+    return QLocale(QLocale::Dutch).toString(aValue, 'g', QLocale::FloatingPointShortest);
+}
+
+QString LayoutKey(TPaper aPaper)
+{
+    return PaperName(aPaper);
+}
+
+QDoubleSpinBox* NumberBox(QWidget* aParent, double aMin, double aMax, double aStep, int aDecimals,
+                          const QString& aSuffix, const QString& aPrefix = {})
+{
+    auto* box = new QDoubleSpinBox(aParent);
+    box->setPrefix(aPrefix);
+    box->setRange(aMin, aMax);
+    box->setSingleStep(aStep);
+    box->setDecimals(aDecimals);
+    box->setSuffix(aSuffix);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+QSpinBox* CountBox(QWidget* aParent, int aMin, int aMax)
+{
+    auto* box = new QSpinBox(aParent);
+    box->setRange(aMin, aMax);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+// Two fields side by side on one form row.
+QHBoxLayout* Pair(QWidget* aFirst, QWidget* aSecond)
+{
+    auto* row = new QHBoxLayout;
+    row->addWidget(aFirst, 1);
+    row->addWidget(aSecond, 1);
+    return row;
+}
+
+}  // namespace
+
+const QString TPrintDialog::CustomLayout = QStringLiteral("custom");
+
+QString PrintProblemText(const TPrintProblem& aProblem)
+{
+    using TKind = TPrintProblem::TKind;
+    switch (aProblem.Kind) {
+    case TKind::None: return {};
+    case TKind::DiameterOutOfRange:
+        return QStringLiteral("De diameter moet tussen %1 en %2 mm liggen, niet %3 mm")
+            .arg(Millimetres(MinDiameter), Millimetres(MaxDiameter), Millimetres(aProblem.Value));
+    case TKind::NoLabelFits:
+        return QStringLiteral("Op deze pagina past geen label van %1 mm").arg(Millimetres(aProblem.Value));
+    case TKind::Overlap:
+        return QStringLiteral("De labels overlappen: de afstand tussen de %1 (%2 mm) is kleiner dan de diameter (%3 mm)")
+            .arg(aProblem.Horizontal ? QStringLiteral("kolommen") : QStringLiteral("rijen"),
+                 Millimetres(aProblem.Value), Millimetres(aProblem.Limit));
+    case TKind::OutsidePage:
+        return QStringLiteral("Het label op positie %1 valt buiten de pagina").arg(aProblem.Position);
+    case TKind::StartOutOfRange:
+        return QStringLiteral("De beginpositie moet tussen 1 en %1 liggen").arg(aProblem.Count);
+    case TKind::OffsetOutOfRange:
+        return QStringLiteral("De verschuiving moet tussen %1 en %2 mm liggen")
+            .arg(Millimetres(TCalibration::MinOffset), Millimetres(TCalibration::MaxOffset));
+    case TKind::ScaleOutOfRange:
+        return QStringLiteral("De schaal moet tussen %1 en %2 % liggen")
+            .arg(Millimetres(TCalibration::MinScale), Millimetres(TCalibration::MaxScale));
+    case TKind::NothingToPrint: return QStringLiteral("Er is niets om af te drukken");
+    }
+    return {};
+}
+
+QString SuggestedPdfName(const QString& aCheeseType)
+{
+    QString name = aCheeseType;
+    // A "/" would make the suggested name a path into a folder.
+    return name.replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral(".pdf");
+}
+
+TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPreferences, int aSizeItem,
+                           const QString& aFolder, std::shared_ptr<TPictureCache> aPictures, QWidget* aParent)
+    : QDialog(aParent), FDialogs(aDialogs), FPreferences(aPreferences), FSizeItem(aSizeItem), FFolder(aFolder),
+      FRenderer(std::move(aPictures))
+{
+    setWindowTitle(QStringLiteral("Afdrukken"));
+    FRenderer.SetLabelSize(aSizeItem);
+
+    auto* column = new QVBoxLayout;
+    column->addWidget(CreateLayoutBox());
+    column->addWidget(CreateCopiesBox());
+    column->addWidget(CreateCalibrationBox());
+    lblMessage = new QLabel(this);
+    lblMessage->setWordWrap(true);
+    column->addWidget(lblMessage);
+    column->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    btnPrint = new QPushButton(QStringLiteral("Afdrukken..."), this);
+    btnSavePdf = new QPushButton(QStringLiteral("Opslaan als PDF..."), this);
+    btnClose = new QPushButton(QStringLiteral("Sluiten"), this);
+    btnPrint->setDefault(true);
+    buttons->addWidget(btnPrint);
+    buttons->addWidget(btnSavePdf);
+    buttons->addStretch(1);
+    buttons->addWidget(btnClose);
+    column->addLayout(buttons);
+
+    auto* side = new QWidget(this);
+    side->setLayout(column);
+    side->setFixedWidth(400);
+    FPreviewPrinter.setFullPage(true);
+    FPreviewPrinter.setOutputFormat(QPrinter::PdfFormat);  // asks no printer system, paints only
+    Preview = new QPrintPreviewWidget(&FPreviewPrinter, this);
+    Preview->setZoomMode(QPrintPreviewWidget::FitInView);
+    auto* row = new QHBoxLayout(this);
+    row->addWidget(side);
+    row->addWidget(Preview, 1);
+    resize(1040, 720);
+
+    // One preview for a burst of changes, such as a held spin arrow.
+    FPreviewTimer = new QTimer(this);
+    FPreviewTimer->setSingleShot(true);
+    FPreviewTimer->setInterval(150);
+    connect(FPreviewTimer, &QTimer::timeout, Preview, &QPrintPreviewWidget::updatePreview);
+    connect(Preview, &QPrintPreviewWidget::paintRequested, this, &TPrintDialog::PreviewPaint);
+
+    // The last values, then the layout they were used with.
+    FFilling = true;
+    speDiameter->setValue(aPreferences.DiameterFor(aSizeItem));
+    speCopies->setValue(aPreferences.Copies);
+    speOffsetX->setValue(aPreferences.Calibration.OffsetX);
+    speOffsetY->setValue(aPreferences.Calibration.OffsetY);
+    speScaleX->setValue(aPreferences.Calibration.ScaleX);
+    speScaleY->setValue(aPreferences.Calibration.ScaleY);
+    FillLayouts(aPreferences.LayoutName.isEmpty() ? LayoutKey(aPreferences.Paper) : KeptPrefix + aPreferences.LayoutName);
+    FFilling = false;
+    cmbLayoutChange();
+    // After the layout, whose positions bound it.
+    speStart->setValue(aPreferences.Start);
+
+    connect(cmbLayout, &QComboBox::currentIndexChanged, this, &TPrintDialog::cmbLayoutChange);
+    connect(speDiameter, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::speDiameterChange);
+    connect(cmbPaper, &QComboBox::currentIndexChanged, this, &TPrintDialog::GridChange);
+    for (QSpinBox* box : {speColumns, speRows})
+        connect(box, &QSpinBox::valueChanged, this, &TPrintDialog::GridChange);
+    for (QDoubleSpinBox* box : {speX0, speY0, speDx, speDy})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::GridChange);
+    for (QSpinBox* box : {speCopies, speStart})
+        connect(box, &QSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
+    for (QDoubleSpinBox* box : {speOffsetX, speOffsetY, speScaleX, speScaleY})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
+    connect(chkCalibrationPage, &QCheckBox::toggled, this, &TPrintDialog::UpdateState);
+    connect(edtLayoutName, &QLineEdit::returnPressed, this, &TPrintDialog::btnKeepLayoutClick);
+    connect(btnKeepLayout, &QPushButton::clicked, this, &TPrintDialog::btnKeepLayoutClick);
+    connect(btnDeleteLayout, &QPushButton::clicked, this, &TPrintDialog::btnDeleteLayoutClick);
+    connect(btnPrint, &QPushButton::clicked, this, &TPrintDialog::btnPrintClick);
+    connect(btnSavePdf, &QPushButton::clicked, this, &TPrintDialog::btnSavePdfClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    UpdateState();
+}
+
+TPrintDialog::~TPrintDialog() = default;
+
+QWidget* TPrintDialog::CreateLayoutBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Indeling"), this);
+    auto* form = new QFormLayout(box);
+    cmbLayout = new QComboBox(box);
+    form->addRow(QStringLiteral("Indeling:"), cmbLayout);
+    cmbPaper = new QComboBox(box);
+    cmbPaper->addItem(QStringLiteral("A4"), LayoutKey(TPaper::A4));
+    cmbPaper->addItem(QStringLiteral("Letter"), LayoutKey(TPaper::Letter));
+    form->addRow(QStringLiteral("Papier:"), cmbPaper);
+    speDiameter = NumberBox(box, MinDiameter, MaxDiameter, 1, 1, QStringLiteral(" mm"));
+    form->addRow(QStringLiteral("Diameter:"), speDiameter);
+    speColumns = CountBox(box, 1, 50);
+    speRows = CountBox(box, 1, 50);
+    form->addRow(QStringLiteral("Kolommen, rijen:"), Pair(speColumns, speRows));
+    const QString x = QStringLiteral("x ");
+    const QString y = QStringLiteral("y ");
+    speX0 = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), x);
+    speY0 = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), y);
+    speX0->setToolTip(QStringLiteral("Het midden van het eerste label, gemeten vanaf de linker- en bovenrand"));
+    speY0->setToolTip(speX0->toolTip());
+    form->addRow(QStringLiteral("Midden eerste label:"), Pair(speX0, speY0));
+    speDx = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), x);
+    speDy = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), y);
+    speDx->setToolTip(QStringLiteral("Van het midden van een label tot dat van het volgende in de rij (x) "
+                                     "of de kolom (y)"));
+    speDy->setToolTip(speDx->toolTip());
+    form->addRow(QStringLiteral("Afstand middens:"), Pair(speDx, speDy));
+    edtLayoutName = new QLineEdit(box);
+    edtLayoutName->setPlaceholderText(QStringLiteral("bijvoorbeeld de naam op de doos"));
+    form->addRow(QStringLiteral("Naam:"), edtLayoutName);
+    btnKeepLayout = new QPushButton(QStringLiteral("Indeling bewaren"), box);
+    btnDeleteLayout = new QPushButton(QStringLiteral("Indeling verwijderen"), box);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnKeepLayout);
+    buttons->addWidget(btnDeleteLayout);
+    form->addRow(buttons);
+    return box;
+}
+
+QWidget* TPrintDialog::CreateCopiesBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Labels"), this);
+    auto* form = new QFormLayout(box);
+    speCopies = CountBox(box, 1, 9999);
+    form->addRow(QStringLiteral("Aantal per label:"), speCopies);
+    speStart = CountBox(box, 1, 1);
+    speStart->setToolTip(QStringLiteral("De eerste vrije plaats op een deels gebruikt vel, rij voor rij geteld"));
+    form->addRow(QStringLiteral("Beginpositie:"), speStart);
+    return box;
+}
+
+QWidget* TPrintDialog::CreateCalibrationBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Kalibratie"), this);
+    auto* form = new QFormLayout(box);
+    const QString x = QStringLiteral("x ");
+    const QString y = QStringLiteral("y ");
+    speOffsetX = NumberBox(box, TCalibration::MinOffset, TCalibration::MaxOffset, 0.1, 1, QStringLiteral(" mm"), x);
+    speOffsetY = NumberBox(box, TCalibration::MinOffset, TCalibration::MaxOffset, 0.1, 1, QStringLiteral(" mm"), y);
+    speOffsetX->setToolTip(QStringLiteral("Meer dan 0 schuift de afdruk naar rechts"));
+    speOffsetY->setToolTip(QStringLiteral("Meer dan 0 schuift de afdruk naar onder"));
+    form->addRow(QStringLiteral("Verschuiving:"), Pair(speOffsetX, speOffsetY));
+    speScaleX = NumberBox(box, TCalibration::MinScale, TCalibration::MaxScale, 0.1, 1, QStringLiteral(" %"), x);
+    speScaleY = NumberBox(box, TCalibration::MinScale, TCalibration::MaxScale, 0.1, 1, QStringLiteral(" %"), y);
+    speScaleX->setToolTip(QStringLiteral("Vanaf de linkerbovenhoek van de pagina; meet de liniaal van 100 mm "
+                                         "op de kalibratiepagina"));
+    speScaleY->setToolTip(speScaleX->toolTip());
+    form->addRow(QStringLiteral("Schaal:"), Pair(speScaleX, speScaleY));
+    chkCalibrationPage = new QCheckBox(QStringLiteral("Kalibratiepagina"), box);
+    chkCalibrationPage->setToolTip(QStringLiteral("Drukt een kruis op het midden van elk label en een liniaal "
+                                                  "van 100 mm af, om de printer na te meten"));
+    form->addRow(chkCalibrationPage);
+    return box;
+}
+
+void TPrintDialog::FillLayouts(const QString& aSelect)
+{
+    const bool filling = FFilling;
+    FFilling = true;
+    cmbLayout->clear();
+    cmbLayout->addItem(QStringLiteral("A4, automatisch"), LayoutKey(TPaper::A4));
+    cmbLayout->addItem(QStringLiteral("Letter, automatisch"), LayoutKey(TPaper::Letter));
+    cmbLayout->addItem(QStringLiteral("Eén label per pagina"), LayoutKey(TPaper::Label));
+    for (const TSheetLayout& layout : FPreferences.Layouts)
+        cmbLayout->addItem(layout.Name, KeptPrefix + layout.Name);
+    cmbLayout->addItem(QStringLiteral("Eigen indeling"), CustomLayout);
+    const int index = cmbLayout->findData(aSelect);
+    cmbLayout->setCurrentIndex(index >= 0 ? index : 0);
+    FFilling = filling;
+}
+
+void TPrintDialog::SelectLayout(const QString& aKey)
+{
+    const int index = cmbLayout->findData(aKey);
+    if (index >= 0)
+        cmbLayout->setCurrentIndex(index);
+}
+
+void TPrintDialog::SetJobs(const QList<TPrintJob>& aJobs)
+{
+    FJobs = aJobs;
+    UpdateState();
+}
+
+QList<TPrintJob> TPrintDialog::PrintedJobs() const
+{
+    QList<TPrintJob> jobs = FJobs;
+    for (TPrintJob& job : jobs)
+        job.Copies *= speCopies->value();
+    return jobs;
+}
+
+TSheetLayout TPrintDialog::LayoutFromFields() const
+{
+    TSheetLayout layout;
+    layout.Paper = PaperFromName(cmbPaper->currentData().toString()).value_or(TPaper::A4);
+    layout.Diameter = speDiameter->value();
+    layout.Columns = speColumns->value();
+    layout.Rows = speRows->value();
+    layout.X0 = speX0->value();
+    layout.Y0 = speY0->value();
+    layout.Dx = speDx->value();
+    layout.Dy = speDy->value();
+    return layout;
+}
+
+TSheetLayout TPrintDialog::CurrentLayout() const
+{
+    const QString key = cmbLayout->currentData().toString();
+    if (const std::optional<TPaper> paper = PaperFromName(key))
+        return BuiltInLayout(*paper, speDiameter->value());
+    if (key.startsWith(KeptPrefix)) {
+        if (const TSheetLayout* kept = FPreferences.Layout(key.mid(KeptPrefix.size())))
+            return *kept;
+    }
+    return LayoutFromFields();
+}
+
+void TPrintDialog::ShowLayout(const TSheetLayout& aLayout)
+{
+    const bool filling = FFilling;
+    FFilling = true;
+    if (aLayout.Paper != TPaper::Label)
+        cmbPaper->setCurrentIndex(cmbPaper->findData(PaperName(aLayout.Paper)));
+    speDiameter->setValue(aLayout.Diameter);
+    speColumns->setValue(aLayout.Columns);
+    speRows->setValue(aLayout.Rows);
+    speX0->setValue(aLayout.X0);
+    speY0->setValue(aLayout.Y0);
+    speDx->setValue(aLayout.Dx);
+    speDy->setValue(aLayout.Dy);
+    FFilling = filling;
+}
+
+TPrintSettings TPrintDialog::Settings() const
+{
+    TPrintSettings settings;
+    settings.Layout = CurrentLayout();
+    settings.Start = speStart->value();
+    settings.Calibration = {speOffsetX->value(), speOffsetY->value(), speScaleX->value(), speScaleY->value()};
+    return settings;
+}
+
+TPrintProblem TPrintDialog::Problem() const
+{
+    TPrintSettings settings = Settings();
+    if (chkCalibrationPage->isChecked())
+        settings.Start = 1;
+    const TPrintProblem problem = CheckSettings(settings);
+    if (problem.IsNone() && !chkCalibrationPage->isChecked() && PlaceLabels(PrintedJobs(), settings).isEmpty())
+        return {TPrintProblem::TKind::NothingToPrint};
+    return problem;
+}
+
+int TPrintDialog::PageCount() const
+{
+    if (!Problem().IsNone())
+        return 0;
+    if (chkCalibrationPage->isChecked())
+        return 1;
+    const QList<TPlacement> placements = PlaceLabels(PrintedJobs(), Settings());
+    return placements.isEmpty() ? 0 : placements.last().Page + 1;
+}
+
+TPrintPreferences TPrintDialog::Preferences() const
+{
+    TPrintPreferences preferences = FPreferences;
+    const QString key = cmbLayout->currentData().toString();
+    const TSheetLayout layout = CurrentLayout();
+    preferences.Paper = layout.Paper;
+    preferences.LayoutName = key.startsWith(KeptPrefix) ? key.mid(KeptPrefix.size()) : QString();
+    preferences.Diameter = speDiameter->value();
+    preferences.DiameterSize = FSizeItem;
+    preferences.Copies = speCopies->value();
+    preferences.Start = speStart->value();
+    preferences.Calibration = Settings().Calibration;
+    return preferences;
+}
+
+void TPrintDialog::cmbLayoutChange()
+{
+    if (FFilling)
+        return;
+    const QString key = cmbLayout->currentData().toString();
+    const bool builtIn = PaperFromName(key).has_value();
+    if (key.startsWith(KeptPrefix)) {
+        ShowLayout(CurrentLayout());
+        const bool filling = FFilling;
+        FFilling = true;
+        edtLayoutName->setText(key.mid(KeptPrefix.size()));
+        FFilling = filling;
+    } else if (builtIn) {
+        ShowLayout(CurrentLayout());
+    }
+    // A built-in layout follows from the paper and D alone.
+    for (QWidget* field : std::initializer_list<QWidget*>{cmbPaper, speColumns, speRows, speX0, speY0, speDx, speDy})
+        field->setEnabled(!builtIn);
+    btnDeleteLayout->setEnabled(key.startsWith(KeptPrefix));
+    UpdateState();
+}
+
+void TPrintDialog::speDiameterChange()
+{
+    if (FFilling)
+        return;
+    const QString key = cmbLayout->currentData().toString();
+    if (PaperFromName(key))
+        ShowLayout(CurrentLayout());
+    else
+        GridChange();
+    UpdateState();
+}
+
+void TPrintDialog::GridChange()
+{
+    if (FFilling)
+        return;
+    // A kept layout changes only when kept again: editing it makes it the user's own.
+    if (cmbLayout->currentData().toString().startsWith(KeptPrefix)) {
+        const bool filling = FFilling;
+        FFilling = true;
+        SelectLayout(CustomLayout);
+        FFilling = filling;
+        btnDeleteLayout->setEnabled(false);
+    }
+    UpdateState();
+}
+
+void TPrintDialog::UpdateState()
+{
+    if (FFilling)
+        return;
+    const TSheetLayout layout = CurrentLayout();
+    const bool sheet = layout.Paper != TPaper::Label;
+    {
+        const bool filling = FFilling;
+        FFilling = true;
+        const int positions = CheckLayout(layout).IsNone() ? layout.Positions() : 1;
+        speStart->setMaximum(std::max(positions, 1));
+        speStart->setEnabled(sheet && !chkCalibrationPage->isChecked());
+        FFilling = filling;
+    }
+    const TPrintProblem problem = Problem();
+    if (!problem.IsNone()) {
+        lblMessage->setStyleSheet(QStringLiteral("color: #b00000;"));
+        lblMessage->setText(PrintProblemText(problem));
+    } else {
+        lblMessage->setStyleSheet(QString());
+        const int pages = PageCount();
+        const QString pageText = pages == 1 ? QStringLiteral("1 pagina") : QStringLiteral("%1 pagina's").arg(pages);
+        if (chkCalibrationPage->isChecked()) {
+            lblMessage->setText(QStringLiteral("Kalibratiepagina: %1").arg(pageText));
+        } else {
+            const int labels = int(PlaceLabels(PrintedJobs(), Settings()).size());
+            lblMessage->setText(QStringLiteral("%1 op %2, %3 per pagina")
+                                    .arg(labels == 1 ? QStringLiteral("1 label") : QStringLiteral("%1 labels").arg(labels),
+                                         pageText)
+                                    .arg(layout.Positions()));
+        }
+    }
+    btnPrint->setEnabled(problem.IsNone());
+    btnSavePdf->setEnabled(problem.IsNone());
+    FPreviewTimer->start();
+}
+
+void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
+{
+    if (!Problem().IsNone())
+        return;
+    const TPrintSettings settings = Settings();
+    if (chkCalibrationPage->isChecked()) {
+        PrintCalibrationPage(*aPrinter, settings);
+        return;
+    }
+    const int shown = MaxPreviewPages * settings.Layout.Positions() - (settings.Start - 1);
+    PrintLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
+}
+
+bool TPrintDialog::Printable()
+{
+    const TPrintProblem problem = Problem();
+    if (problem.IsNone())
+        return true;
+    FDialogs.ShowError(this, PrintProblemText(problem));
+    return false;
+}
+
+void TPrintDialog::ShowResult(const TPrintResult& aResult, const QString& aFailed)
+{
+    QStringList messages;
+    if (!aResult.Problem.IsNone())
+        messages << PrintProblemText(aResult.Problem);
+    if (!aResult.Error.isEmpty())
+        messages << aFailed.arg(aResult.Error);
+    for (const TPrintWarning& warning : aResult.Warnings)
+        messages << QStringLiteral("Niet afgedrukt: %1").arg(warning.Text);
+    if (!messages.isEmpty())
+        FDialogs.ShowError(this, messages.join(QLatin1Char('\n')));
+}
+
+void TPrintDialog::btnPrintClick()
+{
+    if (!Printable())
+        return;
+    const TPrintSettings settings = Settings();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true);
+    printer.setPageSize(settings.Layout.PageSize());
+    printer.setDocName(FJobs.isEmpty() || chkCalibrationPage->isChecked() ? QStringLiteral("Kalibratiepagina")
+                                                                          : FJobs.first().Document.FLabelName.Text);
+    printer.setCreator(QStringLiteral("Merovik"));
+    if (!FDialogs.ChoosePrinter(this, printer))
+        return;
+    const TPrintResult result = chkCalibrationPage->isChecked()
+                                    ? PrintCalibrationPage(printer, settings)
+                                    : PrintLabels(printer, PrintedJobs(), settings, FRenderer);
+    ShowResult(result, QStringLiteral("Afdrukken is niet gelukt: %1"));
+}
+
+void TPrintDialog::btnSavePdfClick()
+{
+    if (!Printable())
+        return;
+    const QString type = FJobs.isEmpty() || chkCalibrationPage->isChecked() ? QStringLiteral("Kalibratiepagina")
+                                                                           : FJobs.first().Document.FLabelType.Text;
+    const QString file = FDialogs.SavePdf(this, FFolder, SuggestedPdfName(type));
+    if (file.isEmpty())
+        return;
+    const TPrintSettings settings = Settings();
+    const TPrintResult result = chkCalibrationPage->isChecked()
+                                    ? WriteCalibrationPdf(file, settings)
+                                    : WriteLabelsPdf(file, PrintedJobs(), settings, FRenderer);
+    ShowResult(result, QStringLiteral("%1"));
+}
+
+void TPrintDialog::btnKeepLayoutClick()
+{
+    const QString name = edtLayoutName->text().trimmed();
+    if (name.isEmpty()) {
+        FDialogs.ShowError(this, QStringLiteral("Geef de indeling een naam, bijvoorbeeld die op de doos met labels"));
+        return;
+    }
+    TSheetLayout layout = CurrentLayout();
+    if (layout.Paper == TPaper::Label) {
+        FDialogs.ShowError(this, QStringLiteral("Alleen een indeling op A4 of Letter kan bewaard worden"));
+        return;
+    }
+    const TPrintProblem problem = CheckLayout(layout);
+    if (!problem.IsNone()) {
+        FDialogs.ShowError(this, QStringLiteral("De indeling is niet bewaard. %1").arg(PrintProblemText(problem)));
+        return;
+    }
+    layout.Name = name;
+    FPreferences.KeepLayout(layout);
+    FillLayouts(KeptPrefix + name);
+    cmbLayoutChange();
+}
+
+void TPrintDialog::btnDeleteLayoutClick()
+{
+    const QString key = cmbLayout->currentData().toString();
+    if (!key.startsWith(KeptPrefix))
+        return;
+    const TSheetLayout layout = CurrentLayout();
+    FPreferences.RemoveLayout(key.mid(KeptPrefix.size()));
+    // The fields keep its values, as the user's own layout.
+    FillLayouts(CustomLayout);
+    ShowLayout(layout);
+    cmbLayoutChange();
+}
