@@ -2,6 +2,8 @@
 
 #include "label/ini_file.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -31,7 +33,7 @@ double ReadNumber(const TIniFile& aFile, const QString& aKey, double aDefault)
 
 void WriteNumber(TIniFile& aFile, const QString& aKey, double aValue)
 {
-    aFile.WriteString(PrintSection, aKey, QString::number(aValue, 'g', 10));
+    aFile.WriteString(PrintSection, aKey, QString::number(aValue, 'g', QLocale::FloatingPointShortest));
 }
 
 double Clamped(double aValue, double aMin, double aMax)

@@ -1,0 +1,852 @@
+// Printing and PDF: layouts, placement, calibration and the PDFs made, each
+// measured with poppler's tools as a viewer would show it; merovik-render's
+// PDF options end to end.
+#include "label/ini_file.h"
+#include "print/label_printer.h"
+#include "print/pdf_writer.h"
+#include "print/print_settings.h"
+#include "render/label_renderer.h"
+#include "tst_render_support.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <sys/resource.h>
+
+Q_DECLARE_METATYPE(TPaper)
+Q_DECLARE_METATYPE(TPrintSettings)
+Q_DECLARE_METATYPE(TPrintProblem)
+Q_DECLARE_METATYPE(TCalibration)
+
+namespace {
+
+constexpr double MmPerInch = 25.4;
+
+struct Run
+{
+    int ExitCode = -1;
+    QString Out, Err;
+};
+
+Run Execute(const QString& aProgram, const QStringList& aArguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(aProgram, aArguments);
+    const bool finished = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {finished ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// "Page size", "Pages", "Title"... of pdfinfo.
+QString PdfInfo(const QString& aPdf, const QString& aKey)
+{
+    const Run run = Execute(QStringLiteral("pdfinfo"), {aPdf});
+    for (const QString& line : run.Out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(aKey + QLatin1Char(':')))
+            return line.mid(aKey.size() + 1).trimmed();
+    }
+    return {};
+}
+
+struct TEmbeddedImage
+{
+    QString Type;  // "image", "smask"
+    int Width = 0;
+    int Height = 0;
+    int Object = 0;
+};
+
+// The images the pages show, one row for each time an image is shown.
+QList<TEmbeddedImage> PdfImages(const QString& aPdf)
+{
+    QList<TEmbeddedImage> images;
+    const QStringList lines = Execute(QStringLiteral("pdfimages"), {QStringLiteral("-list"), aPdf}).Out.split('\n');
+    for (const QString& line : lines.mid(2)) {
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        if (fields.size() > 10)
+            images.append({fields[2], fields[3].toInt(), fields[4].toInt(), fields[10].toInt()});
+    }
+    return images;
+}
+
+QSet<int> Objects(const QList<TEmbeddedImage>& aImages)
+{
+    QSet<int> objects;
+    for (const TEmbeddedImage& image : aImages)
+        objects.insert(image.Object);
+    return objects;
+}
+
+// Page aPage of aPdf at aDpi, as poppler draws it.
+QImage Rasterise(const QString& aPdf, int aDpi, int aPage = 1)
+{
+    const QString base = aPdf + QStringLiteral("-page");
+    Execute(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(aDpi), QStringLiteral("-f"),
+                                         QString::number(aPage), QStringLiteral("-l"), QString::number(aPage),
+                                         QStringLiteral("-png"), QStringLiteral("-singlefile"), aPdf, base});
+    return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// Rings, outline and five texts in black on yellow.
+TLabelDocument PlainLabel()
+{
+    TLabelDocument doc;
+    const char* const texts[5] = {"Velmar's Kaaskelder", "* * Proosdij Kaas * *", "Huisgemaakt in Brekvelde",
+                                  "door P. Orvelink", "15 sept. 2013"};
+    for (int tag = 1; tag <= 5; ++tag) {
+        TLabelText* text = doc.TextByTag(tag);
+        text->Text = QString::fromLatin1(texts[tag - 1]);
+        text->FontName = QStringLiteral("DejaVu Sans");
+        text->FontSize = 40;
+        text->FontColor = 0;
+    }
+    doc.FLabelBg.UseColor = true;
+    doc.FLabelBg.Color = 0x0000FFFF;
+    for (int tag = 1; tag <= 4; ++tag) {
+        doc.RingByTag(tag)->Use = true;
+        doc.RingByTag(tag)->Color = 0x00000080;
+    }
+    return doc;
+}
+
+// The rings and the outline alone.
+TLabelDocument RingsOnly()
+{
+    TLabelDocument doc = PlainLabel();
+    for (int tag = 1; tag <= 5; ++tag)
+        doc.TextByTag(tag)->Text.clear();
+    return doc;
+}
+
+// A pure red disc: nothing but the background, so each label is found by its colour.
+TLabelDocument RedDisc()
+{
+    TLabelDocument doc;
+    doc.FLabelBg.UseColor = true;
+    doc.FLabelBg.Color = 0x000000FF;
+    for (int tag = 1; tag <= 4; ++tag)
+        doc.RingByTag(tag)->Use = false;
+    return doc;
+}
+
+bool IsRed(QRgb aPixel)
+{
+    return qRed(aPixel) > 200 && qGreen(aPixel) < 80 && qBlue(aPixel) < 80;
+}
+
+// The red pixels within aWindow (pixels) of aImage: their centre and extent.
+struct TBlob
+{
+    QPointF Centre;
+    QSizeF Size;
+    int Count = 0;
+};
+
+TBlob RedBlob(const QImage& aImage, const QRect& aWindow)
+{
+    TBlob blob;
+    double sumX = 0, sumY = 0;
+    int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+    const QRect window = aWindow.intersected(aImage.rect());
+    for (int y = window.top(); y <= window.bottom(); ++y) {
+        for (int x = window.left(); x <= window.right(); ++x) {
+            if (!IsRed(aImage.pixel(x, y)))
+                continue;
+            ++blob.Count;
+            sumX += x + 0.5;
+            sumY += y + 0.5;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (blob.Count > 0) {
+        blob.Centre = QPointF(sumX / blob.Count, sumY / blob.Count);
+        blob.Size = QSizeF(right - left + 1, bottom - top + 1);
+    }
+    return blob;
+}
+
+TPrintSettings Sheet(TPaper aPaper, double aDiameter)
+{
+    TPrintSettings settings;
+    settings.Layout = BuiltInLayout(aPaper, aDiameter);
+    return settings;
+}
+
+QString PlacementText(const QList<TPlacement>& aPlacements)
+{
+    QStringList parts;
+    for (const TPlacement& p : aPlacements)
+        parts << QStringLiteral("%1.%2:%3").arg(p.Page + 1).arg(p.Position).arg(p.Job);
+    return parts.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+class TstPrint : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void builtInLayouts_data();
+    void builtInLayouts();
+    void refusedSettings_data();
+    void refusedSettings();
+    void placements_data();
+    void placements();
+    void preferencesRead_data();
+    void preferencesRead();
+    void preferencesRoundTrip();
+
+    void pdfPages_data();
+    void pdfPages();
+    void labelMatchesRaster_data();
+    void labelMatchesRaster();
+    void sheetPositions_data();
+    void sheetPositions();
+    void pictures_data();
+    void pictures();
+    void failedWriteLeavesNoFile_data();
+    void failedWriteLeavesNoFile();
+    void renderPdf_data();
+    void renderPdf();
+
+private:
+    QTemporaryDir FDir;
+    QString FPhoto;
+    QString FMiddle;
+};
+
+void TstPrint::initTestCase()
+{
+    for (const char* tool : {"pdfinfo", "pdfimages", "pdftoppm"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QSKIP("poppler-utils is not installed (scripts/install-deps.sh installs it)");
+    }
+    FPhoto = SavedImage(FDir, QStringLiteral("photo.jpg"), Noise(QSize(2000, 1500)), 90);
+    QImage middle(400, 200, QImage::Format_ARGB32);
+    middle.fill(qRgba(0, 0, 255, 128));
+    FMiddle = SavedImage(FDir, QStringLiteral("middle.png"), middle);
+    QVERIFY(!FPhoto.isEmpty() && !FMiddle.isEmpty());
+}
+
+void TstPrint::builtInLayouts_data()
+{
+    QTest::addColumn<TPaper>("paper");
+    QTest::addColumn<double>("diameter");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("A4, 60 mm: twelve") << TPaper::A4 << 60.0 << 3 << 4;
+    QTest::newRow("A4, 100 mm: two") << TPaper::A4 << 100.0 << 1 << 2;
+    QTest::newRow("A4, 20 mm: eight by twelve") << TPaper::A4 << 20.0 << 8 << 12;
+    QTest::newRow("A4, 200 mm: one, margins exactly 5 mm") << TPaper::A4 << 200.0 << 1 << 1;
+    QTest::newRow("A4, 201 mm: none") << TPaper::A4 << 201.0 << 0 << 1;
+    QTest::newRow("Letter, 60 mm: twelve") << TPaper::Letter << 60.0 << 3 << 4;
+    QTest::newRow("Letter, 140 mm: one") << TPaper::Letter << 140.0 << 1 << 1;
+    QTest::newRow("one label per page") << TPaper::Label << 60.0 << 1 << 1;
+}
+
+// As many as fit: every label at least 5 mm inside the paper and 3 mm from
+// its neighbours, one more column or row would not fit, the grid centred.
+void TstPrint::builtInLayouts()
+{
+    QFETCH(TPaper, paper);
+    QFETCH(double, diameter);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    const TSheetLayout layout = BuiltInLayout(paper, diameter);
+    QCOMPARE(layout.Columns, columns);
+    QCOMPARE(layout.Rows, rows);
+    if (columns == 0) {
+        QCOMPARE(CheckLayout(layout).Kind, TPrintProblem::TKind::NoLabelFits);
+        return;
+    }
+    QVERIFY(CheckLayout(layout).IsNone());
+    const QSizeF size = layout.PaperSize();
+    const QRectF first = layout.Square(1);
+    const QRectF last = layout.Square(layout.Positions());
+    if (paper == TPaper::Label) {
+        QCOMPARE(size, QSizeF(diameter, diameter));
+        QCOMPARE(first, QRectF(0, 0, diameter, diameter));
+        return;
+    }
+    QVERIFY(first.left() >= 5 - 1e-9 && first.top() >= 5 - 1e-9);
+    QVERIFY(last.right() <= size.width() - 5 + 1e-9 && last.bottom() <= size.height() - 5 + 1e-9);
+    QVERIFY(layout.Dx >= diameter + 3 - 1e-9 && layout.Dy >= diameter + 3 - 1e-9);
+    QVERIFY(last.right() + layout.Dx > size.width() - 5);
+    QVERIFY(last.bottom() + layout.Dy > size.height() - 5);
+    QVERIFY(qFuzzyCompare(first.left(), size.width() - last.right()));
+    QVERIFY(qFuzzyCompare(first.top(), size.height() - last.bottom()));
+    // Row by row: the second position right of the first, the first of the
+    // second row below it.
+    if (columns > 1)
+        QCOMPARE(layout.Centre(2), QPointF(layout.X0 + layout.Dx, layout.Y0));
+    if (rows > 1)
+        QCOMPARE(layout.Centre(columns + 1), QPointF(layout.X0, layout.Y0 + layout.Dy));
+}
+
+void TstPrint::refusedSettings_data()
+{
+    using TKind = TPrintProblem::TKind;
+    QTest::addColumn<TPrintSettings>("settings");
+    QTest::addColumn<TPrintProblem>("problem");
+
+    const TPrintSettings a4 = Sheet(TPaper::A4, 60);  // 3 x 4, centres from (42, 54), pitch 63
+    const auto with = [&](auto aChange) {
+        TPrintSettings settings = a4;
+        aChange(settings);
+        return settings;
+    };
+    const auto problem = [](TKind aKind, double aValue = 0, double aLimit = 0, int aPosition = 0, int aCount = 0,
+                            bool aHorizontal = true) {
+        return TPrintProblem{aKind, aValue, aLimit, aPosition, aCount, aHorizontal};
+    };
+    QTest::newRow("diameter under 20 mm")
+        << with([](TPrintSettings& s) { s.Layout.Diameter = 19.5; }) << problem(TKind::DiameterOutOfRange, 19.5);
+    QTest::newRow("diameter over 300 mm")
+        << with([](TPrintSettings& s) { s.Layout = BuiltInLayout(TPaper::Label, 301); })
+        << problem(TKind::DiameterOutOfRange, 301);
+    QTest::newRow("a sheet too small for the label")
+        << with([](TPrintSettings& s) { s.Layout = BuiltInLayout(TPaper::Letter, 220); })
+        << problem(TKind::NoLabelFits, 220);
+    QTest::newRow("no rows") << with([](TPrintSettings& s) { s.Layout.Rows = 0; }) << problem(TKind::NoLabelFits, 60);
+    QTest::newRow("columns closer than the diameter")
+        << with([](TPrintSettings& s) { s.Layout.Dx = 59; }) << problem(TKind::Overlap, 59, 60);
+    QTest::newRow("rows closer than the diameter")
+        << with([](TPrintSettings& s) { s.Layout.Dy = 50; }) << problem(TKind::Overlap, 50, 60, 0, 0, false);
+    QTest::newRow("first label over the left edge")
+        << with([](TPrintSettings& s) { s.Layout.X0 = 29; }) << problem(TKind::OutsidePage, 0, 0, 1);
+    QTest::newRow("third column over the right edge")
+        << with([](TPrintSettings& s) { s.Layout.Dx = 70; }) << problem(TKind::OutsidePage, 0, 0, 3);
+    QTest::newRow("fourth row below the page")
+        << with([](TPrintSettings& s) { s.Layout.Dy = 72; }) << problem(TKind::OutsidePage, 0, 0, 10);
+    QTest::newRow("start beyond the sheet")
+        << with([](TPrintSettings& s) { s.Start = 13; }) << problem(TKind::StartOutOfRange, 0, 0, 13, 12);
+    QTest::newRow("start before the first position")
+        << with([](TPrintSettings& s) { s.Start = 0; }) << problem(TKind::StartOutOfRange, 0, 0, 0, 12);
+    QTest::newRow("offset down beyond 20 mm")
+        << with([](TPrintSettings& s) { s.Calibration.OffsetY = 20.5; })
+        << problem(TKind::OffsetOutOfRange, 20.5, 0, 0, 0, false);
+    QTest::newRow("horizontal scale under 90 percent")
+        << with([](TPrintSettings& s) { s.Calibration.ScaleX = 89.9; }) << problem(TKind::ScaleOutOfRange, 89.9);
+    QTest::newRow("labels touching are accepted")
+        << with([](TPrintSettings& s) { s.Layout.Dx = 60; }) << problem(TKind::None);
+}
+
+void TstPrint::refusedSettings()
+{
+    QFETCH(TPrintSettings, settings);
+    QFETCH(TPrintProblem, problem);
+    const TPrintProblem found = CheckSettings(settings);
+    QCOMPARE(int(found.Kind), int(problem.Kind));
+    QVERIFY2(found == problem, qPrintable(QStringLiteral("value %1 limit %2 position %3 count %4")
+                                              .arg(found.Value)
+                                              .arg(found.Limit)
+                                              .arg(found.Position)
+                                              .arg(found.Count)));
+    // Nothing refused is printed.
+    if (!problem.IsNone()) {
+        QByteArray bytes;
+        TLabelRenderer renderer;
+        const TPrintResult result = LabelsPdf(bytes, {TPrintJob{RedDisc(), 1}}, settings, renderer);
+        QCOMPARE(result.Problem, problem);
+        QVERIFY(bytes.isEmpty());
+    }
+}
+
+void TstPrint::placements_data()
+{
+    QTest::addColumn<TPaper>("paper");
+    QTest::addColumn<QList<int>>("copies");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("placed");  // page.position:job
+
+    QTest::newRow("three copies from the first position") << TPaper::A4 << QList<int>{3} << 1 << "1.1:0 1.2:0 1.3:0";
+    QTest::newRow("a partly used sheet, then a new one")
+        << TPaper::A4 << QList<int>{2, 2} << 11 << "1.11:0 1.12:0 2.1:1 2.2:1";
+    QTest::newRow("exactly one full sheet from position 12") << TPaper::A4 << QList<int>{1} << 12 << "1.12:0";
+    QTest::newRow("one page per label and copy") << TPaper::Label << QList<int>{2, 1} << 1 << "1.1:0 2.1:0 3.1:1";
+    QTest::newRow("a design without copies is left out") << TPaper::A4 << QList<int>{0, 1} << 1 << "1.1:1";
+}
+
+void TstPrint::placements()
+{
+    QFETCH(TPaper, paper);
+    QFETCH(QList<int>, copies);
+    QFETCH(int, start);
+    QFETCH(QString, placed);
+    TPrintSettings settings = Sheet(paper, 60);
+    settings.Start = start;
+    QList<TPrintJob> jobs;
+    for (int count : copies)
+        jobs.append({TLabelDocument(), count});
+    QCOMPARE(PlacementText(PlaceLabels(jobs, settings)), placed);
+}
+
+void TstPrint::preferencesRead_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("nothing stored: A4, defaults")
+        << QByteArray("[Back]\nUseColor=1\n") << "summary" << "a4  0 -1 1 1 0 0 100 100 0";
+    QTest::newRow("decimal comma as a Dutch hand writes it")
+        << QByteArray("[Print]\nOffsetX=1,5\nScaleY=101,25\n") << "summary" << "a4  0 -1 1 1 1.5 0 100 101.25 0";
+    QTest::newRow("calibration beyond its range is clamped")
+        << QByteArray("[Print]\nOffsetX=-99\nScaleX=300\nCopies=0\nStart=-4\n") << "summary"
+        << "a4  0 -1 1 1 -20 0 110 100 0";
+    QTest::newRow("diameter without its label size is not used")
+        << QByteArray("[Print]\nDiameter=80\n") << "summary" << "a4  0 -1 1 1 0 0 100 100 0";
+    QTest::newRow("kept layouts without a name, on label paper or twice are dropped")
+        << QByteArray("[Print]\nLayouts=4\nLayout1Name=Doos\nLayout1Paper=letter\nLayout2Paper=a4\n"
+                      "Layout3Name=Rol\nLayout3Paper=label\nLayout4Name=Doos\nLayout4Paper=a4\n")
+        << "layouts" << "Doos letter";
+    QTest::newRow("the last layout is kept by name only while it is kept")
+        << QByteArray("[Print]\nPaper=letter\nLayoutName=Weg\n") << "summary" << "letter  0 -1 1 1 0 0 100 100 0";
+}
+
+void TstPrint::preferencesRead()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    const QString path = FDir.filePath(QStringLiteral("read.ini"));
+    QVERIFY(WriteFile(path, ini));
+    const TPrintPreferences read = LoadPrintPreferences(TIniFile(path));
+    QString actual;
+    if (field == QLatin1String("layouts")) {
+        QStringList names;
+        for (const TSheetLayout& layout : read.Layouts)
+            names << layout.Name + QLatin1Char(' ') + PaperName(layout.Paper);
+        actual = names.join(QLatin1Char(','));
+    } else {
+        const TCalibration& c = read.Calibration;
+        actual = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11")
+                     .arg(PaperName(read.Paper), read.LayoutName)
+                     .arg(read.Diameter)
+                     .arg(read.DiameterSize)
+                     .arg(read.Copies)
+                     .arg(read.Start)
+                     .arg(c.OffsetX)
+                     .arg(c.OffsetY)
+                     .arg(c.ScaleX)
+                     .arg(c.ScaleY)
+                     .arg(read.Layouts.size());
+    }
+    QCOMPARE(actual, expected);
+}
+
+// Written and read back, every value is as it was, and the rest of the file too.
+void TstPrint::preferencesRoundTrip()
+{
+    TPrintPreferences preferences;
+    preferences.Paper = TPaper::Letter;
+    preferences.LayoutName = QStringLiteral("Doos 24, 40 mm");
+    preferences.Diameter = 62.5;
+    preferences.DiameterSize = 0;
+    preferences.Copies = 7;
+    preferences.Start = 5;
+    preferences.Calibration = {-1.3, 2.7, 99.4, 100.8};
+    TSheetLayout kept = BuiltInLayout(TPaper::Letter, 40);
+    kept.Name = preferences.LayoutName;
+    kept.X0 = 24.35;
+    preferences.KeepLayout(kept);
+    kept.Name = QStringLiteral("Tweede");
+    kept.Paper = TPaper::A4;
+    preferences.KeepLayout(kept);
+
+    const QString path = FDir.filePath(QStringLiteral("roundtrip.ini"));
+    const QByteArray before = "; hand-written\n[Name]\nText=Gouda\n";
+    QVERIFY(WriteFile(path, before));
+    {
+        TIniFile file(path);
+        SavePrintPreferences(file, preferences);
+        QCOMPARE(file.Commit(), QString());
+    }
+    QVERIFY(ReadAll(path).startsWith(before));
+    QVERIFY(LoadPrintPreferences(TIniFile(path)) == preferences);
+}
+
+void TstPrint::pdfPages_data()
+{
+    QTest::addColumn<TPaper>("paper");
+    QTest::addColumn<double>("diameter");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("pageSize");
+    QTest::addColumn<int>("pages");
+
+    // Qt keeps page sizes in whole points (1/72 inch).
+    QTest::newRow("one 60 mm label") << TPaper::Label << 60.0 << 1 << 1 << "170 x 170 pts" << 1;
+    QTest::newRow("a 2.5 inch label, three copies") << TPaper::Label << 63.5 << 3 << 1 << "180 x 180 pts" << 3;
+    QTest::newRow("twelve on one A4 sheet") << TPaper::A4 << 60.0 << 12 << 1 << "595 x 842 pts (A4)" << 1;
+    QTest::newRow("thirteen need a second A4 sheet") << TPaper::A4 << 60.0 << 13 << 1 << "595 x 842 pts (A4)" << 2;
+    QTest::newRow("two from position 12 of a Letter sheet")
+        << TPaper::Letter << 60.0 << 2 << 12 << "612 x 792 pts (letter)" << 2;
+}
+
+void TstPrint::pdfPages()
+{
+    QFETCH(TPaper, paper);
+    QFETCH(double, diameter);
+    QFETCH(int, copies);
+    QFETCH(int, start);
+    QFETCH(QString, pageSize);
+    QFETCH(int, pages);
+    TPrintSettings settings = Sheet(paper, diameter);
+    settings.Start = start;
+    TLabelDocument doc = PlainLabel();
+    doc.FLabelName.Text = QStringLiteral("Gruyère d'été");
+    const QString pdf = FDir.filePath(QStringLiteral("pages.pdf"));
+    TLabelRenderer renderer;
+    const TPrintResult result = WriteLabelsPdf(pdf, {TPrintJob{doc, copies}}, settings, renderer);
+    QVERIFY2(result.Ok(), qPrintable(result.Error));
+    QCOMPARE(result.Pages, pages);
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Page size")), pageSize);
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QString::number(pages));
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Title")), doc.FLabelName.Text);
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Creator")), QStringLiteral("Merovik"));
+    // No raster picture: rings and texts are drawn as paths.
+    QCOMPARE(PdfImages(pdf).size(), 0);
+}
+
+void TstPrint::labelMatchesRaster_data()
+{
+    QTest::addColumn<int>("sizeItem");
+    QTest::newRow("6 cm") << 0;
+    QTest::newRow("10 cm") << 1;
+    QTest::newRow("14 cm") << 2;
+}
+
+// A label printed at the raster's own size (W pixels at 300 dpi), drawn by
+// poppler at 300 dpi, lies on the raster pass: the outline and the rings
+// have their edges in the same places and the texts cover the same pixels.
+void TstPrint::labelMatchesRaster()
+{
+    QFETCH(int, sizeItem);
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(sizeItem);
+    const int w = renderer.LabelWidth();
+    const TPrintSettings settings = Sheet(TPaper::Label, w * MmPerInch / 300);
+    const QString pdf = FDir.filePath(QStringLiteral("true-size.pdf"));
+    // The raster pass and poppler's drawing of the PDF at 300 dpi.
+    const auto draw = [&](const TLabelDocument& aDoc, QImage& aRaster, QImage& aPrinted) {
+        renderer.DrawLabel(aDoc);
+        aRaster = renderer.Raster().convertToFormat(QImage::Format_RGB32);
+        const TPrintResult result = WriteLabelsPdf(pdf, {TPrintJob{aDoc, 1}}, settings, renderer);
+        aPrinted = result.Ok() ? Rasterise(pdf, 300) : QImage();
+    };
+
+    // Rings alone, along the middle row and column from each side to the
+    // centre: where each ring begins and ends.
+    QImage raster, printed;
+    draw(RingsOnly(), raster, printed);
+    QCOMPARE(printed.size(), raster.size());
+    const auto edges = [w](const QImage& aImage, int aSide) {
+        QList<int> found;
+        bool dark = false;
+        for (int i = 0; i < w / 2; ++i) {
+            const int along = aSide < 2 ? i : w - 1 - i;
+            const QRgb pixel = aSide % 2 == 0 ? aImage.pixel(along, w / 2) : aImage.pixel(w / 2, along);
+            const bool now = qGray(pixel) < 100;
+            if (now != dark)
+                found << i;
+            dark = now;
+        }
+        return found;
+    };
+    for (int side = 0; side < 4; ++side) {
+        const QList<int> expected = edges(raster, side);
+        const QList<int> actual = edges(printed, side);
+        QVERIFY2(expected.size() >= 4 && actual.size() == expected.size(),
+                 qPrintable(QStringLiteral("side %1: %2 edges, raster %3").arg(side).arg(actual.size()).arg(expected.size())));
+        for (int i = 0; i < expected.size(); ++i)
+            QVERIFY2(std::abs(actual[i] - expected[i]) <= 1,
+                     qPrintable(QStringLiteral("side %1 edge %2 at %3, raster %4").arg(side).arg(i).arg(actual[i]).arg(expected[i])));
+    }
+
+    // With the texts: pixels clearly dark in one and light in the other are
+    // few, against those a shift of the raster by one pixel makes.
+    draw(PlainLabel(), raster, printed);
+    QCOMPARE(printed.size(), raster.size());
+    const auto mismatch = [&](const QImage& aOther, int aShift) {
+        int count = 0;
+        for (int y = 2; y < w - 2; ++y)
+            for (int x = 2; x < w - 2; ++x)
+                count += std::abs(qGray(raster.pixel(x, y)) - qGray(aOther.pixel(x + aShift, y + aShift))) > 128;
+        return count;
+    };
+    const int differing = mismatch(printed, 0);
+    const int shifted = mismatch(raster, 1);
+    QVERIFY2(differing * 4 < shifted, qPrintable(QStringLiteral("%1 pixels differ; a shift by one pixel makes %2")
+                                                     .arg(differing)
+                                                     .arg(shifted)));
+}
+
+void TstPrint::sheetPositions_data()
+{
+    QTest::addColumn<TPaper>("paper");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<TCalibration>("calibration");
+
+    QTest::newRow("twelve on A4") << TPaper::A4 << 12 << 1 << TCalibration{};
+    QTest::newRow("moved 5 mm right and 3 mm up") << TPaper::A4 << 12 << 1 << TCalibration{5, -3, 100, 100};
+    QTest::newRow("scaled 105 % wide, 95 % high") << TPaper::A4 << 12 << 1 << TCalibration{0, 0, 105, 95};
+    QTest::newRow("Letter, scaled, then moved") << TPaper::Letter << 12 << 1 << TCalibration{-2, 4, 98, 102};
+    // Moved first, then scaled, the centres would be 1 mm off.
+    QTest::newRow("scaled about the corner, then moved") << TPaper::A4 << 12 << 1 << TCalibration{10, -10, 90, 110};
+    QTest::newRow("three from position 5") << TPaper::A4 << 3 << 5 << TCalibration{};
+    QTest::newRow("one label per page, scaled") << TPaper::Label << 1 << 1 << TCalibration{0, 0, 95, 97};
+}
+
+// Each 60 mm label sits on its layout position, calibrated: its centre and
+// size as poppler draws it, within a pixel of 0.254 mm; positions without a
+// label stay white.
+void TstPrint::sheetPositions()
+{
+    QFETCH(TPaper, paper);
+    QFETCH(int, copies);
+    QFETCH(int, start);
+    QFETCH(TCalibration, calibration);
+    TPrintSettings settings = Sheet(paper, 60);
+    settings.Start = start;
+    settings.Calibration = calibration;
+    const QString pdf = FDir.filePath(QStringLiteral("sheet.pdf"));
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(0);
+    QVERIFY(WriteLabelsPdf(pdf, {TPrintJob{RedDisc(), copies}}, settings, renderer).Ok());
+    constexpr int Dpi = 100;
+    const double pixel = MmPerInch / Dpi;
+    const QImage page = Rasterise(pdf, Dpi);
+    QVERIFY(!page.isNull());
+
+    const TSheetLayout& layout = settings.Layout;
+    for (int position = 1; position <= layout.Positions(); ++position) {
+        // Scaled about the paper's top-left corner, then moved.
+        const QPointF centre0 = layout.Centre(position);
+        const QPointF expected(centre0.x() * calibration.ScaleX / 100 + calibration.OffsetX,
+                               centre0.y() * calibration.ScaleY / 100 + calibration.OffsetY);
+        // Up to halfway to the neighbours.
+        const QSizeF half(layout.Dx * calibration.ScaleX / 200, layout.Dy * calibration.ScaleY / 200);
+        const QRect window =
+            QRectF(QPointF(expected.x() - half.width(), expected.y() - half.height()) / pixel, 2 * half / pixel).toRect();
+        const TBlob blob = RedBlob(page, window);
+        const bool printed = position >= start && position < start + copies;
+        if (!printed) {
+            QVERIFY2(blob.Count == 0, qPrintable(QStringLiteral("position %1 is not empty").arg(position)));
+            continue;
+        }
+        const QPointF centre = blob.Centre * pixel;
+        const QSizeF size = blob.Size * pixel;
+        const QString where = QStringLiteral("position %1: centre (%2, %3) mm, expected (%4, %5); size %6 x %7 mm")
+                                  .arg(position)
+                                  .arg(centre.x())
+                                  .arg(centre.y())
+                                  .arg(expected.x())
+                                  .arg(expected.y())
+                                  .arg(size.width())
+                                  .arg(size.height());
+        QVERIFY2(std::abs(centre.x() - expected.x()) < pixel && std::abs(centre.y() - expected.y()) < pixel,
+                 qPrintable(where));
+        // Edge pixels that are not wholly red do not count.
+        QVERIFY2(std::abs(size.width() - 60 * calibration.ScaleX / 100) < 3 * pixel
+                     && std::abs(size.height() - 60 * calibration.ScaleY / 100) < 3 * pixel,
+                 qPrintable(where));
+    }
+}
+
+void TstPrint::pictures_data()
+{
+    QTest::addColumn<int>("sizeItem");
+    QTest::addColumn<double>("diameter");
+    QTest::addColumn<bool>("middle");
+
+    QTest::newRow("6 cm label at 60 mm") << 0 << 60.0 << false;
+    QTest::newRow("10 cm label at 100 mm, with a middle picture") << 1 << 100.0 << true;
+    QTest::newRow("10 cm label at 60 mm") << 1 << 60.0 << false;
+    QTest::newRow("6 cm label at 100 mm: no finer than the label") << 0 << 100.0 << false;
+}
+
+// Twelve labels with the same photo embed it once, at 300 dpi of its
+// printed size but never finer than the label's own raster; a middle
+// picture with transparency adds one picture and its mask.
+void TstPrint::pictures()
+{
+    QFETCH(int, sizeItem);
+    QFETCH(double, diameter);
+    QFETCH(bool, middle);
+    TLabelDocument doc = PlainLabel();
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = FPhoto;
+    doc.FLabelBg.Effect = 1;
+    doc.FLabelBg.Trans = 30;
+    doc.FLabelBg.UsePng = middle;
+    doc.FLabelBg.PngFile = middle ? FMiddle : QString();
+    doc.FLabelBg.PngWidth = 30;
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(sizeItem);
+    const QString pdf = FDir.filePath(QStringLiteral("photos.pdf"));
+    TPrintSettings settings = Sheet(TPaper::A4, diameter);
+    const int labels = settings.Layout.Positions();
+    const TPrintResult result = WriteLabelsPdf(pdf, {TPrintJob{doc, labels}}, settings, renderer);
+    QVERIFY2(result.Ok() && result.Warnings.isEmpty(), qPrintable(result.Error));
+
+    // pdfimages lists an image for every time a page shows it, its mask
+    // under the image's own object.
+    const QList<TEmbeddedImage> images = PdfImages(pdf);
+    QCOMPARE(images.size(), labels * (middle ? 3 : 1));
+    QCOMPARE(Objects(images).size(), middle ? 2 : 1);
+    const int expected = std::min(renderer.LabelWidth(), int(std::ceil(diameter / MmPerInch * 300 - 1e-9)));
+    const TEmbeddedImage& photo = images.first();
+    QCOMPARE(photo.Type, QStringLiteral("image"));
+    QCOMPARE(photo.Width, expected);
+    QCOMPARE(photo.Height, expected);
+}
+
+void TstPrint::failedWriteLeavesNoFile_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("below a file") << "below-file";
+    QTest::newRow("over a folder") << "folder";
+    QTest::newRow("over an earlier PDF, cut short as by a full disk") << "limit";
+}
+
+// The message names the file; the folder and an earlier file stay as they were.
+void TstPrint::failedWriteLeavesNoFile()
+{
+    QFETCH(QString, where);
+    const QString folder = FDir.filePath(QStringLiteral("write-") + where);
+    QVERIFY(QDir().mkpath(folder));
+    QString path = folder + QStringLiteral("/labels.pdf");
+    const QList<TPrintJob> jobs = {TPrintJob{PlainLabel(), 12}};
+    TLabelRenderer renderer;
+    if (where == QLatin1String("below-file")) {
+        QVERIFY(WriteFile(folder + QStringLiteral("/file"), "x"));
+        path = folder + QStringLiteral("/file/labels.pdf");
+    } else if (where == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        QVERIFY(WriteLabelsPdf(path, {TPrintJob{RedDisc(), 1}}, Sheet(TPaper::A4, 60), renderer).Ok());
+    }
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QByteArray old = ReadAll(path);
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    if (where == QLatin1String("limit")) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limited{std::min<rlim_t>(16384, saved.rlim_max), saved.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    }
+    const TPrintResult result = WriteLabelsPdf(path, jobs, Sheet(TPaper::A4, 60), renderer);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &saved) == 0);
+    QVERIFY2(result.Error.startsWith(QStringLiteral("Unable to write to ") + path), qPrintable(result.Error));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QCOMPARE(ReadAll(path), old);
+}
+
+void TstPrint::renderPdf_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("output");  // in the test folder; "below-file/" puts it under a file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");  // on stderr; for success: "<pages> <page size>"
+
+    const QStringList none;
+    QTest::newRow("one label per page, each copy") << QStringList{"--size", "6", "--copies", "2"} << "a.pdf" << 0
+                                                   << "2 170 x 170 pts";
+    QTest::newRow("a sheet from position 11") << QStringList{"--sheet", "a4", "--diameter", "60", "--start", "11"}
+                                              << "b.pdf" << 0 << "1 595 x 842 pts (A4)";
+    QTest::newRow("two labels, three copies each, on Letter")
+        << QStringList{"--sheet", "letter", "--size", "6", "--copies", "3", "--offset", "-1.5,2", "--scale",
+                       "99,101", "@second"}
+        << "c.pdf" << 0 << "1 612 x 792 pts (letter)";
+    QTest::newRow("diameter under 20 mm") << QStringList{"--diameter", "19"} << "d.pdf" << 2
+                                          << "--diameter must be from 20 to 300 mm, not 19";
+    QTest::newRow("diameter not a number") << QStringList{"--diameter", "6cm"} << "d.pdf" << 2
+                                           << "--diameter must be a number of mm, not \"6cm\"";
+    QTest::newRow("no copies") << QStringList{"--copies", "0"} << "d.pdf" << 2
+                               << "--copies must be a whole number from 1 to 9999, not \"0\"";
+    QTest::newRow("start without a sheet") << QStringList{"--start", "2"} << "d.pdf" << 2 << "--start goes with --sheet";
+    QTest::newRow("start beyond the sheet") << QStringList{"--sheet", "a4", "--diameter", "60", "--start", "13"}
+                                            << "d.pdf" << 2 << "--start must be from 1 to 12";
+    QTest::newRow("a sheet that fits no label") << QStringList{"--sheet", "a4", "--diameter", "250"} << "d.pdf" << 2
+                                                << "no label of 250 mm fits on A4 paper";
+    QTest::newRow("unknown paper") << QStringList{"--sheet", "a3"} << "d.pdf" << 2
+                                   << "--sheet must be a4 or letter, not \"a3\"";
+    QTest::newRow("offset of one number") << QStringList{"--offset", "3"} << "d.pdf" << 2
+                                          << "--offset must be two numbers of mm as X,Y, not \"3\"";
+    QTest::newRow("offset beyond 20 mm") << QStringList{"--offset", "0,25"} << "d.pdf" << 2
+                                         << "--offset Y must be from -20 to 20 mm, not 25";
+    QTest::newRow("scale with a semicolon") << QStringList{"--scale", "100;100"} << "d.pdf" << 2
+                                            << "--scale must be two percentages as SX,SY";
+    QTest::newRow("scale beyond 110 percent") << QStringList{"--scale", "111,100"} << "d.pdf" << 2
+                                              << "--scale SX must be from 90 to 110 percent, not 111";
+    QTest::newRow("a sheet for a JPEG") << QStringList{"--sheet", "a4"} << "d.jpg" << 2 << "--sheet goes with a PDF output";
+    QTest::newRow("a diameter for a PNG") << QStringList{"--diameter", "80"} << "d.png" << 2
+                                          << "--diameter goes with a PDF output";
+    QTest::newRow("copies with a picture batch") << QStringList{"--copies", "2", "--out-dir", "@folder"} << "" << 2
+                                                 << "--copies goes with a PDF output, not with --out-dir";
+    QTest::newRow("a PDF that cannot be written") << QStringList{"--sheet", "a4"} << "below-file/d.pdf" << 1
+                                                  << "Unable to write to";
+    QTest::newRow("a label that cannot be read: nothing written")
+        << QStringList{"--sheet", "a4", "@missing"} << "d.pdf" << 1 << "not written, a label could not be read";
+}
+
+void TstPrint::renderPdf()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const QString folder = FDir.filePath(QStringLiteral("render-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString label = folder + QStringLiteral("/label.lbl");
+    QVERIFY(WriteFile(label, "[Name]\nText=Gouda\n[Back]\nUseColor=1\nColor=clYellow\n[Ring1]\nUse=1\n"));
+    QVERIFY(WriteFile(folder + QStringLiteral("/below-file"), "x"));
+    QStringList arguments;
+    QStringList labels = {label};
+    for (const QString& option : options) {
+        if (option == QLatin1String("@second"))
+            labels << label;
+        else if (option == QLatin1String("@missing"))
+            labels << folder + QStringLiteral("/missing.lbl");
+        else if (option == QLatin1String("@folder"))
+            arguments << folder + QStringLiteral("/out");
+        else
+            arguments << option;
+    }
+    const QString path = output.isEmpty() ? QString() : folder + QLatin1Char('/') + output;
+    arguments << labels;
+    if (!path.isEmpty())
+        arguments << path;
+    const Run run = Execute(QStringLiteral(MEROVIK_RENDER_BIN), arguments);
+    QVERIFY2(run.ExitCode == exitCode, qPrintable(run.Err));
+    if (exitCode != 0) {
+        QVERIFY2(run.Err.contains(message), qPrintable(run.Err));
+        if (!path.isEmpty())
+            QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);  // the label, below-file
+        return;
+    }
+    QVERIFY2(!run.Err.contains(QStringLiteral("merovik-render:")), qPrintable(run.Err));
+    QCOMPARE(QStringLiteral("%1 %2").arg(PdfInfo(path, QStringLiteral("Pages")), PdfInfo(path, QStringLiteral("Page size"))),
+             message);
+    QCOMPARE(PdfInfo(path, QStringLiteral("Title")), QStringLiteral("Gouda"));
+}
+
+QTEST_MAIN(TstPrint)
+#include "tst_print.moc"
