@@ -1,11 +1,13 @@
 // Render-pass benchmarks: the whole label at each size, with and without a
 // photo background, with picture files unchanged (warm) or just touched
-// (cold), plus the JPEG and PNG export and the scaling the window does to show it.
+// (cold), plus the JPEG and PNG export, the scaling the window does to show
+// it, and PDFs of one label and of a sheet of twelve.
 // Time is wall-clock time and CPU the benchmark thread's; the counter
 // process_cpu_ms adds up every thread of the process (Qt scales and fills on
 // its thread pool), which on a busy machine tells more than the wall clock.
 #include "editor/image_view.h"
 #include "label/label_document.h"
+#include "print/pdf_writer.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 
@@ -229,6 +231,33 @@ void ShowInWindowBench(benchmark::State& aState, int aPixels)
     cpu.Report(aState);
 }
 
+// A PDF in memory of one 60 mm label on its own page, or of a 12-label A4
+// sheet of them, drawn at 6 cm with the pictures decoded (warm); the counter
+// pdf_kb gives the file's size.
+void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
+{
+    TLabelDocument doc;
+    aPhoto ? FillPhoto(doc) : FillPlain(doc);
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(0);
+    TPrintSettings settings;
+    settings.Layout = BuiltInLayout(aLabels == 1 ? TPaper::Label : TPaper::A4, 60);
+    const QList<TPrintJob> jobs{TPrintJob{doc, aLabels}};
+    QByteArray pdf;
+    LabelsPdf(pdf, jobs, settings, renderer);
+    const ProcessCpu cpu;
+    for (auto _ : aState) {
+        const TPrintResult result = LabelsPdf(pdf, jobs, settings, renderer);
+        if (!result.Ok() || result.Labels != aLabels) {
+            aState.SkipWithError("the PDF was not made");
+            break;
+        }
+        benchmark::DoNotOptimize(pdf.constData());
+    }
+    cpu.Report(aState);
+    aState.counters["pdf_kb"] = benchmark::Counter(double(pdf.size()) / 1024);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -273,6 +302,16 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("BM_ShowInWindow/" + std::to_string(pixels)).c_str(),
                                      [=](benchmark::State& state) { ShowInWindowBench(state, pixels); })
             ->Unit(benchmark::kMillisecond);
+    }
+
+    for (const char* scene : {"plain", "photo"}) {
+        for (int labels : {1, 12}) {
+            const bool photo = QByteArray(scene) == "photo";
+            const std::string name = std::string("BM_Pdf/") + scene + "/" + std::to_string(labels);
+            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+                PdfBench(state, photo, labels);
+            })->Unit(benchmark::kMillisecond);
+        }
     }
 
     benchmark::Initialize(&argc, argv);
