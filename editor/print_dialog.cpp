@@ -185,7 +185,11 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     UpdateState();
 }
 
-TPrintDialog::~TPrintDialog() = default;
+TPrintDialog::~TPrintDialog()
+{
+    // Before FPreviewPrinter, whose pages it shows.
+    delete Preview;
+}
 
 QWidget* TPrintDialog::CreateLayoutBox()
 {
