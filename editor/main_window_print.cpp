@@ -6,7 +6,6 @@
 #include "editor/radio_group.h"
 #include "label/ini_file.h"
 
-
 void TFrmMain::btnPrintClick()
 {
     // Typing not drawn yet is drawn first, so the window shows what prints.

@@ -623,8 +623,8 @@ void TstMainWindow::shortcutsNamedInTheHints()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const QStringList hints{"Nieuw label maken (Ctrl+N)", "Inlezen opgeslagen label (Ctrl+O)",
                             "Label opslaan (Ctrl+S)", "Opgeslagen label verwijderen", "Label opslaan als JPG (Ctrl+E)",
-                            "Ongedaan maken (Ctrl+Z)", "Opnieuw (Ctrl+Shift+Z)"};
-    QToolButton* buttons[] = {w.btnNew, w.btnLoad, w.btnSaveLbl, w.btnDel, w.BtnSave, w.btnUndo, w.btnRedo};
+                            "Afdrukken (Ctrl+P)", "Ongedaan maken (Ctrl+Z)", "Opnieuw (Ctrl+Shift+Z)"};
+    QToolButton* buttons[] = {w.btnNew, w.btnLoad, w.btnSaveLbl, w.btnDel, w.BtnSave, w.btnPrint, w.btnUndo, w.btnRedo};
     for (int i = 0; i < hints.size(); ++i)
         QCOMPARE(buttons[i]->toolTip(), hints[i]);
     // From a text edit, the keys run the commands (their dialogs cancelled).
@@ -659,8 +659,8 @@ void TstMainWindow::tabReachesEveryControlOnce()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.pcLayout->setCurrentIndex(tab);
-    QList<QWidget*> expected{w.btnNew, w.btnLoad, w.btnSaveLbl, w.btnDel, w.BtnSave, w.rdgLabelSize->Item(1),
-                             w.LinkLabel1, w.pcLayout->tabBar()};
+    QList<QWidget*> expected{w.btnNew, w.btnLoad, w.btnSaveLbl, w.btnDel, w.BtnSave, w.btnPrint,
+                             w.rdgLabelSize->Item(1), w.LinkLabel1, w.pcLayout->tabBar()};
     if (tab == 0)
         expected << w.rdgBgSelection->Item(0) << w.rdgEffect->Item(2) << w.edtBgImage << w.btnBgImage << w.spEdit
                  << w.chkMiddleImg << w.edtMiddleImg << w.btnMiddleImg << w.spePngWidth << w.AdvRepeatButton1
