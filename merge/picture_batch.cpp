@@ -5,6 +5,8 @@
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 
+#include <QFileInfo>
+
 namespace {
 
 // The label of aJob, read from its file when it names one; false after
@@ -14,6 +16,11 @@ bool JobDocument(const TPictureJob& aJob, TLabelDocument& aDocument, TLabelResul
     if (aJob.LabelFile.isEmpty()) {
         aDocument = aJob.Document;
         return true;
+    }
+    const QFileInfo info(aJob.LabelFile);
+    if (info.exists() && !info.isFile()) {
+        aResult.Error = QStringLiteral("%1: not a label file").arg(aJob.Source);
+        return false;
     }
     const TLoadReport report = aDocument.LoadFromFile(aJob.LabelFile);
     if (!report.FileFound) {

@@ -71,6 +71,7 @@ private slots:
     void rendersOneLabel();
     void batchIntoFolder();
     void picturesBesideTheLabel();
+    void mergeFromTable();
     void quality();
     void failures_data();
     void failures();
@@ -284,6 +285,30 @@ void TstRenderOutput::picturesBesideTheLabel()
     VERIFY_PIXEL(QImage(out), 375, 375, qRgb(0, 160, 0), 4);
 }
 
+// A table gives one picture per row, named by its File column or numbered,
+// on several threads; or all its rows' labels, with their copies, in a PDF.
+void TstRenderOutput::mergeFromTable()
+{
+    const QString design = WriteLabel(FDir.filePath(QStringLiteral("merge/Gouda_10.lbl")));
+    const QString table = FDir.filePath(QStringLiteral("merge/rows.csv"));
+    QVERIFY(WriteFile(table, "Naam kaas;File;Copies\r\nJong;;2\r\nBelegen;belegen;1\r\nOud;;3\r\n"));
+    const QString out = FDir.filePath(QStringLiteral("merge/out"));
+    const Run pictures = Render({"--size", "6", "--jobs", "2", "--merge", table, "--out-dir", out, design});
+    QVERIFY2(pictures.ExitCode == 0 && pictures.Err.isEmpty(), qPrintable(pictures.Err));
+    QCOMPARE(Entries(out), QStringList({"belegen.jpg", "Gouda_10-001.jpg", "Gouda_10-003.jpg"}));
+    QCOMPARE(QImage(QDir(out).filePath(QStringLiteral("belegen.jpg"))).size(), QSize(750, 750));
+
+    const QString pdf = FDir.filePath(QStringLiteral("merge/rows.pdf"));
+    const Run sheets = Render({"--size", "6", "--merge", table, "--sheet", "a4", "--start", "11", design, pdf});
+    QVERIFY2(sheets.ExitCode == 0 && sheets.Err.isEmpty(), qPrintable(sheets.Err));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    // Six labels from position 11 of twelve: two on the first sheet, four on the next.
+    QVERIFY2(QString::fromLocal8Bit(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+2\\n")),
+             "expected two pages");
+}
+
 void TstRenderOutput::quality()
 {
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("quality.lbl")));
@@ -313,6 +338,15 @@ void TstRenderOutput::failures_data()
     QTest::newRow("format without out-dir") << QStringList{"--format", "png", "%1", "a.png"} << 2 << usage;
     QTest::newRow("unknown format with out-dir") << QStringList{"--format", "gif", "--out-dir", "%2", "%1"} << 2 << usage;
     QTest::newRow("out-dir without labels") << QStringList{"--out-dir", "%2"} << 2 << usage;
+    QTest::newRow("jobs 0") << QStringList{"--jobs", "0", "%1", "a.jpg"} << 2 << "--jobs must be a whole number";
+    QTest::newRow("merge into one picture") << QStringList{"--merge", "%4", "%1", "a.jpg"} << 2 << usage;
+    QTest::newRow("merge of two designs") << QStringList{"--merge", "%4", "--out-dir", "%2/m", "%1", "%1"} << 2 << usage;
+    QTest::newRow("merge table with an unknown column")
+        << QStringList{"--merge", "%4", "--out-dir", "%2/m", "%1"} << 2 << "%4, row 1, column A: unknown column \"Naam\"";
+    QTest::newRow("merge table into a PDF, unknown column")
+        << QStringList{"--merge", "%4", "%1", "%2/m.pdf"} << 2 << "unknown column \"Naam\"";
+    QTest::newRow("merge rows naming one file")
+        << QStringList{"--merge", "%5", "--out-dir", "%2/m", "%1"} << 2 << "is also row 2's";
 }
 
 // Exit code 0 for help, 1 for a label that cannot be read or written, 2 for
@@ -325,9 +359,13 @@ void TstRenderOutput::failures()
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("good.lbl")));
     const QString photo = FDir.filePath(QStringLiteral("photo.jpg"));
     QCOMPARE(WriteJpeg(Checkers(), photo), QString());
+    const QString unknownColumn = FDir.filePath(QStringLiteral("unknown.csv"));
+    const QString sameFile = FDir.filePath(QStringLiteral("samefile.csv"));
+    QVERIFY(WriteFile(unknownColumn, "Naam;Datum\nGouda;1 mei\n") && WriteFile(sameFile, "Name;File\nA;x\nB;X.jpg\n"));
     const auto fill = [&](const QString& aText) {
         return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path())
-            .replace(QLatin1String("%3"), photo);
+            .replace(QLatin1String("%3"), photo).replace(QLatin1String("%4"), unknownColumn)
+            .replace(QLatin1String("%5"), sameFile);
     };
     for (QString& argument : arguments)
         argument = fill(argument);

@@ -1,6 +1,9 @@
 // merovik-render: renders label files to 300 dpi pictures without a window,
 // for batch work and scripts.
 #include "label/label_document.h"
+#include "merge/label_pool.h"
+#include "merge/merge_table.h"
+#include "merge/picture_batch.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 #include "tools/pdf_output.h"
@@ -14,13 +17,23 @@
 #include <csignal>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 
+// More threads than this would only queue behind one another.
+constexpr int MaxJobs = 256;
+
 const char* const Synopsis =
     "Usage: merovik-render [--size 6|10|14] [--quality 1-100] LABEL.lbl OUTPUT.jpg|.jpeg|.png\n"
     "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --out-dir DIR LABEL.lbl...\n"
+    "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --merge TABLE.csv\n"
+    "                      --out-dir DIR DESIGN.lbl\n"
+    "       merovik-render [--size 6|10|14] [--diameter MM] [--merge TABLE.csv] [--sheet a4|letter] [--copies N]\n"
+    "                      [--start K] [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
+    "       Any form takes --jobs N: the labels are rendered on N threads (default: one per core).\n"
     "       merovik-render [--size 6|10|14] [--diameter MM] [--copies N] [--offset X,Y] [--scale SX,SY]\n"
     "                      LABEL.lbl... OUTPUT.pdf\n"
     "       merovik-render [--size 6|10|14] [--diameter MM] --sheet a4|letter [--copies N] [--start K]\n"
@@ -108,24 +121,112 @@ bool LoadLabel(const QString& aLabel, TLabelDocument& aDoc)
     return true;
 }
 
-// Renders one label file into aOutput; false after printing why it failed.
-bool RenderLabel(TLabelRenderer& aRenderer, const QString& aLabel, const QString& aOutput, const QString& aFormat,
-                 int aQuality)
+// A line on stderr telling how far a batch is, while stderr is a terminal;
+// nothing otherwise, so logs and scripts see only the messages.
+class TProgressLine
 {
-    TLabelDocument doc;
-    if (!LoadLabel(aLabel, doc))
-        return false;
-    aRenderer.DrawLabel(doc);
-    // The label is drawn without what it could not use; the user hears why.
-    for (const QString& problem : aRenderer.Report().Warnings())
-        Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
-    // Both writers take the RGB32 raster as it is, without a 24-bit copy.
-    const QString problem = WriteRaster(aRenderer.Raster(), aOutput, aFormat, aQuality);
-    if (!problem.isEmpty()) {
-        Error(problem);
-        return false;
+public:
+    TProgressLine() : FShown(isatty(STDERR_FILENO) != 0) {}
+    ~TProgressLine() { Clear(); }
+
+    void Update(int aDone, int aTotal)
+    {
+        // A few labels are done before anyone could read the line.
+        if (!FShown || aTotal <= MinLabels)
+            return;
+        std::fprintf(stderr, "\rmerovik-render: %d of %d labels", aDone, aTotal);
+        std::fflush(stderr);
+        FPending = aDone < aTotal;
+        if (!FPending)
+            std::fputc('\n', stderr);
     }
-    return true;
+    // Takes the line away before a message is printed.
+    void Clear()
+    {
+        if (!FPending)
+            return;
+        std::fputs("\r\x1b[K", stderr);
+        FPending = false;
+    }
+    TProgressSink Sink()
+    {
+        return [this](int aDone, int aTotal) { Update(aDone, aTotal); };
+    }
+
+private:
+    static constexpr int MinLabels = 5;
+    bool FShown = false;
+    bool FPending = false;
+};
+
+// Renders every picture job on the pool and writes them in order; false
+// when one of them failed (the others are still written).
+bool RenderPictureJobs(const QList<TPictureJob>& aJobs, const QString& aFormat, int aQuality, int aSizeItem,
+                       int aThreads, TProgressLine& aProgress)
+{
+    TLabelPool pool(aThreads, aSizeItem);
+    TBatchCallbacks callbacks;
+    callbacks.Warning = [&](const QString& aMessage) {
+        aProgress.Clear();
+        Error(QStringLiteral("warning: ") + aMessage);
+    };
+    callbacks.Error = [&](const QString& aMessage) {
+        aProgress.Clear();
+        Error(aMessage);
+    };
+    callbacks.Progress = [&](int aDone, int aTotal) {
+        aProgress.Update(aDone, aTotal);
+        return true;
+    };
+    const TBatchResult result = RenderPictures(pool, aJobs, aFormat, aQuality, callbacks);
+    return result.Failed == 0;
+}
+
+// One label for each row of aTable from the design aDesign: pictures into
+// aOutDir, or all of them into the PDF aPdfOutput. Nothing is written unless
+// the design and the whole table can be used.
+int RenderMerge(const QString& aTable, const QString& aDesign, const QString& aPdfOutput, const QString& aOutDir,
+                const QString& aFormat, int aQuality, int aSizeItem, int aThreads,
+                const std::optional<TPdfRequest>& aPdf, TProgressLine& aProgress)
+{
+    TLabelDocument design;
+    if (!LoadLabel(aDesign, design))
+        return ExitFailure;
+    const TMergeRead read = TMergeTable::Read(aTable);
+    if (!read.Ok()) {
+        for (const QString& message : read.Messages())
+            Error(message);
+        return ExitUsage;
+    }
+    const TMergeTable& table = *read.Table;
+    const auto source = [&](int aRow) {
+        return QStringLiteral("%1, row %2").arg(aTable).arg(table.Row(aRow).SourceRow);
+    };
+
+    if (aPdf) {
+        QList<TPrintJob> jobs;
+        QStringList sources;
+        for (int row = 0; row < table.RowCount(); ++row) {
+            jobs.append({table.Document(row, design), table.Copies(row) * aPdf->Copies});
+            sources << source(row);
+        }
+        return WritePdfJobs(*aPdf, jobs, sources, aPdfOutput, aSizeItem, Error, aProgress.Sink());
+    }
+
+    const TMergeOutputs outputs = table.OutputFiles(aOutDir, QFileInfo(aDesign).completeBaseName(), aFormat);
+    if (!outputs.Ok()) {
+        for (const QString& message : outputs.Messages())
+            Error(message);
+        return ExitUsage;
+    }
+    if (!QDir().mkpath(aOutDir)) {
+        Error(QStringLiteral("%1: cannot create the output folder").arg(aOutDir));
+        return ExitFailure;
+    }
+    QList<TPictureJob> jobs;
+    for (int row = 0; row < table.RowCount(); ++row)
+        jobs.append({source(row), QString(), table.Document(row, design), outputs.Files[row]});
+    return RenderPictureJobs(jobs, aFormat, aQuality, aSizeItem, aThreads, aProgress) ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace
@@ -161,7 +262,15 @@ int main(int argc, char* argv[])
     const QCommandLineOption outDirOption(QStringLiteral("out-dir"),
                                           QStringLiteral("Render every label into DIR as <label name>.<format>."),
                                           QStringLiteral("DIR"));
-    parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption});
+    const QCommandLineOption mergeOption(QStringLiteral("merge"),
+                                         QStringLiteral("One label for each row of TABLE (CSV or TSV, the first row "
+                                                        "names the columns) from the design DESIGN.lbl: pictures into "
+                                                        "--out-dir, or every row's labels in the PDF."),
+                                         QStringLiteral("TABLE"));
+    const QCommandLineOption jobsOption(QStringLiteral("jobs"),
+                                        QStringLiteral("Render on N threads. Default: one per core."),
+                                        QStringLiteral("N"));
+    parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption, mergeOption, jobsOption});
     const QCommandLineOption versionOption = parser.addVersionOption();
     const TPdfOptions pdfOptions;
     parser.addOptions(pdfOptions.All());
@@ -196,11 +305,21 @@ int main(int argc, char* argv[])
         return UsageError(parser, QStringLiteral("--quality must be a whole number from 1 to 100, not \"%1\"")
                                       .arg(parser.value(qualityOption)));
 
+    int jobs = 0;
+    if (parser.isSet(jobsOption)) {
+        bool jobsOk = false;
+        jobs = parser.value(jobsOption).toInt(&jobsOk);
+        if (!jobsOk || jobs < 1 || jobs > MaxJobs)
+            return UsageError(parser, QStringLiteral("--jobs must be a whole number from 1 to %1, not \"%2\"")
+                                          .arg(MaxJobs)
+                                          .arg(parser.value(jobsOption)));
+    }
+
     const QStringList arguments = parser.positionalArguments();
-    // Each label with the picture it becomes.
-    QList<QPair<QString, QString>> jobs;
+    const bool toFolder = parser.isSet(outDirOption);
+    const bool toPdf = !toFolder && arguments.size() >= 2 && IsPdf(arguments.last());
     QString format;
-    if (parser.isSet(outDirOption)) {
+    if (toFolder) {
         if (const QString pdfOnly = pdfOptions.FirstGiven(parser); !pdfOnly.isEmpty())
             return UsageError(parser, QStringLiteral("%1 goes with a PDF output, not with --out-dir").arg(pdfOnly));
         format = parser.value(formatOption).toLower();
@@ -209,56 +328,73 @@ int main(int argc, char* argv[])
                                           .arg(parser.value(formatOption)));
         if (arguments.isEmpty())
             return UsageError(parser, QStringLiteral("no label file given"));
-        const QString outDir = parser.value(outDirOption);
-        if (outDir.isEmpty())
+        if (parser.value(outDirOption).isEmpty())
             return UsageError(parser, QStringLiteral("--out-dir needs a folder"));
-        for (const QString& label : arguments)
-            jobs.append({label, QDir(outDir).filePath(QFileInfo(label).completeBaseName() + QLatin1Char('.') + format)});
+    } else {
+        if (parser.isSet(formatOption))
+            return UsageError(parser, QStringLiteral("--format goes with --out-dir; otherwise OUTPUT's extension "
+                                                     "sets the format"));
+        if (!toPdf) {
+            if (const QString pdfOnly = pdfOptions.FirstGiven(parser); !pdfOnly.isEmpty())
+                return UsageError(parser, QStringLiteral("%1 goes with a PDF output").arg(pdfOnly));
+            if (parser.isSet(mergeOption))
+                return UsageError(parser, QStringLiteral("--merge goes with --out-dir or a PDF output"));
+            if (arguments.size() != 2)
+                return UsageError(parser, QStringLiteral("give one label file and one output picture"));
+            format = QFileInfo(arguments[1]).suffix().toLower();
+            if (!IsPictureFormat(format))
+                return UsageError(parser, QStringLiteral("%1: the output must end in .jpg, .jpeg, .png or .pdf")
+                                              .arg(arguments[1]));
+        }
+    }
+    std::optional<TPdfRequest> pdf;
+    if (toPdf) {
+        QString problem;
+        pdf = ReadPdfOptions(pdfOptions, parser, sizeItem, problem);
+        if (!pdf)
+            return UsageError(parser, problem);
+    }
+
+    TProgressLine progress;
+    if (parser.isSet(mergeOption)) {
+        const QStringList designs = toPdf ? arguments.first(arguments.size() - 1) : arguments;
+        if (designs.size() != 1)
+            return UsageError(parser, QStringLiteral("--merge takes one design label file"));
+        return RenderMerge(parser.value(mergeOption), designs.first(), toPdf ? arguments.last() : QString(),
+                           parser.value(outDirOption), format, quality, sizeItem, jobs, pdf, progress);
+    }
+    if (toPdf)
+        return RenderPdf(*pdf, arguments.first(arguments.size() - 1), arguments.last(), sizeItem, LoadLabel, Error,
+                         progress.Sink());
+
+    // Each label with the picture it becomes.
+    QList<TPictureJob> pictures;
+    int result = ExitSuccess;
+    if (toFolder) {
+        const QString outDir = parser.value(outDirOption);
+        // Two labels of the same name from different folders would write one
+        // picture twice; the second is refused rather than overwrite the first.
+        QHash<QString, QString> written;
+        for (const QString& label : arguments) {
+            const QString output = QDir(outDir).filePath(QFileInfo(label).completeBaseName() + QLatin1Char('.') + format);
+            const QString outputKey = QFileInfo(output).absoluteFilePath();
+            if (written.contains(outputKey)) {
+                Error(QStringLiteral("%1: not rendered, %2 already holds the picture of %3")
+                          .arg(label, output, written.value(outputKey)));
+                result = ExitFailure;
+                continue;
+            }
+            written.insert(outputKey, label);
+            pictures.append({label, label, TLabelDocument(), output});
+        }
         if (!QDir().mkpath(outDir)) {
             Error(QStringLiteral("%1: cannot create the output folder").arg(outDir));
             return ExitFailure;
         }
     } else {
-        if (parser.isSet(formatOption))
-            return UsageError(parser, QStringLiteral("--format goes with --out-dir; otherwise OUTPUT's extension "
-                                                     "sets the format"));
-        if (arguments.size() >= 2 && IsPdf(arguments.last())) {
-            QString problem;
-            const std::optional<TPdfRequest> request = ReadPdfOptions(pdfOptions, parser, sizeItem, problem);
-            if (!request)
-                return UsageError(parser, problem);
-            return RenderPdf(*request, arguments.first(arguments.size() - 1), arguments.last(), sizeItem, LoadLabel,
-                             Error);
-        }
-        if (const QString pdfOnly = pdfOptions.FirstGiven(parser); !pdfOnly.isEmpty())
-            return UsageError(parser, QStringLiteral("%1 goes with a PDF output").arg(pdfOnly));
-        if (arguments.size() != 2)
-            return UsageError(parser, QStringLiteral("give one label file and one output picture"));
-        format = QFileInfo(arguments[1]).suffix().toLower();
-        if (!IsPictureFormat(format))
-            return UsageError(parser, QStringLiteral("%1: the output must end in .jpg, .jpeg, .png or .pdf")
-                                          .arg(arguments[1]));
-        jobs.append({arguments[0], arguments[1]});
+        pictures.append({arguments[0], arguments[0], TLabelDocument(), arguments[1]});
     }
-
-    TLabelRenderer renderer;
-    renderer.SetLabelSize(sizeItem);
-    int result = ExitSuccess;
-    // Two labels of the same name from different folders would write one
-    // picture twice; the second is refused rather than overwrite the first.
-    QHash<QString, QString> written;
-    for (const auto& [label, output] : jobs) {
-        const QString outputKey = QFileInfo(output).absoluteFilePath();
-        if (written.contains(outputKey)) {
-            Error(QStringLiteral("%1: not rendered, %2 already holds the picture of %3")
-                      .arg(label, output, written.value(outputKey)));
-            result = ExitFailure;
-            continue;
-        }
-        if (RenderLabel(renderer, label, output, format, quality))
-            written.insert(outputKey, label);
-        else
-            result = ExitFailure;
-    }
+    if (!RenderPictureJobs(pictures, format, quality, sizeItem, jobs, progress))
+        result = ExitFailure;
     return result;
 }

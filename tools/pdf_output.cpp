@@ -180,7 +180,7 @@ QString ProblemText(const TPrintProblem& aProblem)
 }
 
 int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QString& aOutput, int aSizeItem,
-              const TLabelLoader& aLoad, const TMessageSink& aError)
+              const TLabelLoader& aLoad, const TMessageSink& aError, const TProgressSink& aProgress)
 {
     // A sheet with a label left out would put the others on the wrong
     // positions: every label must read before anything is written.
@@ -196,12 +196,23 @@ int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QSt
         aError(QStringLiteral("%1: not written, a label could not be read").arg(aOutput));
         return 1;
     }
+    return WritePdfJobs(aRequest, jobs, aLabels, aOutput, aSizeItem, aError, aProgress);
+}
+
+int WritePdfJobs(const TPdfRequest& aRequest, const QList<TPrintJob>& aJobs, const QStringList& aSources,
+                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress)
+{
     TLabelRenderer renderer;
     renderer.SetLabelSize(aSizeItem);
-    const TPrintResult result = WriteLabelsPdf(aOutput, jobs, aRequest.Settings, renderer);
+    const TPrintProgress progress = [&](int aDone, int aTotal) {
+        if (aProgress)
+            aProgress(aDone, aTotal);
+        return true;
+    };
+    const TPrintResult result = WriteLabelsPdf(aOutput, aJobs, aRequest.Settings, renderer, progress);
     // The label is drawn without what it could not use; the user hears why.
     for (const TPrintWarning& warning : result.Warnings)
-        aError(QStringLiteral("warning: %1: %2").arg(aLabels.value(warning.Job), warning.Text));
+        aError(QStringLiteral("warning: %1: %2").arg(aSources.value(warning.Job), warning.Text));
     if (!result.Problem.IsNone()) {
         aError(ProblemText(result.Problem));
         return 1;

@@ -65,7 +65,15 @@ using TLabelLoader = std::function<bool(const QString& aLabel, TLabelDocument& a
 // Prints one message on stderr.
 using TMessageSink = std::function<void(const QString& aMessage)>;
 
+// Told aDone of aTotal labels are done.
+using TProgressSink = std::function<void(int aDone, int aTotal)>;
+
 // Renders aLabels into the PDF aOutput; the exit code: 0, or 1 when a label
 // could not be read (nothing is written then) or the PDF not written.
 int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QString& aOutput, int aSizeItem,
-              const TLabelLoader& aLoad, const TMessageSink& aError);
+              const TLabelLoader& aLoad, const TMessageSink& aError, const TProgressSink& aProgress = {});
+
+// Renders aJobs into the PDF aOutput, warnings naming aSources (one for each
+// job); the exit code: 0, or 1 when the PDF could not be written.
+int WritePdfJobs(const TPdfRequest& aRequest, const QList<TPrintJob>& aJobs, const QStringList& aSources,
+                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress = {});
