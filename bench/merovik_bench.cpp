@@ -1,12 +1,16 @@
 // Render-pass benchmarks: the whole label at each size, with and without a
 // photo background, with picture files unchanged (warm) or just touched
 // (cold), plus the JPEG and PNG export, the scaling the window does to show
-// it, and PDFs of one label and of a sheet of twelve.
+// it, PDFs of one label and of a sheet of twelve, and a 200-row merge on one
+// worker and on all cores.
 // Time is wall-clock time and CPU the benchmark thread's; the counter
 // process_cpu_ms adds up every thread of the process (Qt scales and fills on
 // its thread pool), which on a busy machine tells more than the wall clock.
 #include "editor/image_view.h"
 #include "label/label_document.h"
+#include "merge/label_pool.h"
+#include "merge/merge_table.h"
+#include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
@@ -258,6 +262,49 @@ void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
     aState.counters["pdf_kb"] = benchmark::Counter(double(pdf.size()) / 1024);
 }
 
+// A merge of a 200-row table (cheese name and date per row) with the plain
+// design at 6 cm into JPEGs, on aJobs workers (0: one per core); the counter
+// labels_per_s is the rate, by the wall clock.
+void MergeBench(benchmark::State& aState, int aJobs)
+{
+    constexpr int Rows = 200;
+    QByteArray csv("Naam kaas;Datum productie\n");
+    for (int row = 1; row <= Rows; ++row)
+        csv += "Gouda partij " + QByteArray::number(row) + ";" + QByteArray::number(1 + row % 28) + " mei 2026\n";
+    const QString table = Files->Dir.filePath(QStringLiteral("merge.csv"));
+    QFile file(table);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size()) {
+        aState.SkipWithError("cannot write the table");
+        return;
+    }
+    file.close();
+    const TMergeRead read = TMergeTable::Read(table);
+    if (!read.Ok()) {
+        aState.SkipWithError("the table was not read");
+        return;
+    }
+    TLabelDocument design;
+    FillPlain(design);
+    const QString folder = Files->Dir.filePath(QStringLiteral("merge-out"));
+    QDir().mkpath(folder);
+    const TMergeOutputs outputs = read.Table->OutputFiles(folder, QStringLiteral("Gouda"), QStringLiteral("jpg"));
+    TLabelPool pool(aJobs, 0);
+    const ProcessCpu cpu;
+    for (auto _ : aState) {
+        QList<TPictureJob> jobs;
+        for (int row = 0; row < read.Table->RowCount(); ++row)
+            jobs.append({QString(), QString(), read.Table->Document(row, design), outputs.Files[row]});
+        const TBatchResult result = RenderPictures(pool, jobs, QStringLiteral("jpg"), 98, {});
+        if (result.Written != Rows) {
+            aState.SkipWithError("the pictures were not written");
+            break;
+        }
+    }
+    cpu.Report(aState);
+    aState.counters["jobs"] = pool.Jobs();
+    aState.counters["labels_per_s"] = benchmark::Counter(double(Rows), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -312,6 +359,13 @@ int main(int argc, char** argv)
                 PdfBench(state, photo, labels);
             })->Unit(benchmark::kMillisecond);
         }
+    }
+
+    for (int jobs : {1, 0}) {
+        const std::string name = "BM_Merge/" + (jobs ? std::to_string(jobs) : std::string("all"));
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) { MergeBench(state, jobs); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
 
     benchmark::Initialize(&argc, argv);
