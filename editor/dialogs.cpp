@@ -10,7 +10,10 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,6 +21,37 @@ const QString LabelFilterName = QStringLiteral("Label bestand (*.lbl)");
 const QString LabelsFilterName = QStringLiteral("Label bestanden (*.lbl)");
 // "*" rather than "*.*": on this platform many files have no extension.
 const QString AllFilesFilter = QStringLiteral("Alle bestanden (*)");
+
+// Shown only when a run takes longer than this, so a quick one does not flash.
+constexpr int ProgressDelayMs = 400;
+
+class TQtProgress : public TProgress
+{
+public:
+    TQtProgress(QWidget* aParent, const QString& aText, int aTotal)
+        : FDlg(aText, QStringLiteral("Annuleren"), 0, std::max(aTotal, 1), aParent), FText(aText), FTotal(aTotal)
+    {
+        FDlg.setWindowTitle(QStringLiteral("Merovik"));
+        // Modal: setValue then runs the event loop, so the bar moves and
+        // Cancel is heard while the run goes on on this thread.
+        FDlg.setWindowModality(Qt::WindowModal);
+        FDlg.setMinimumDuration(ProgressDelayMs);
+        FDlg.setAutoReset(false);
+        FDlg.setValue(0);
+    }
+
+    bool Step(int aDone) override
+    {
+        FDlg.setLabelText(QStringLiteral("%1 (%2 van %3)").arg(FText).arg(aDone).arg(FTotal));
+        FDlg.setValue(aDone);
+        return !FDlg.wasCanceled();
+    }
+
+private:
+    QProgressDialog FDlg;
+    QString FText;
+    int FTotal = 0;
+};
 
 QString RunFileDialog(QFileDialog& aDlg)
 {
@@ -97,6 +131,31 @@ QString TQtDialogs::SavePicture(QWidget* aParent, const QString& aFolder, const 
     dlg.setDirectory(aFolder);
     dlg.selectFile(aFileName);
     return RunFileDialog(dlg);
+}
+
+QString TQtDialogs::OpenTable(QWidget* aParent, const QString& aFolder)
+{
+    QFileDialog dlg(aParent, QStringLiteral("Samenvoegen met tabel"));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilters({QStringLiteral("Tabellen (*.csv *.tsv *.tab *.txt)"), AllFilesFilter});
+    dlg.setDirectory(aFolder);
+    return RunFileDialog(dlg);
+}
+
+QString TQtDialogs::ChooseFolder(QWidget* aParent, const QString& aFolder)
+{
+    QFileDialog dlg(aParent, QStringLiteral("Map voor de afbeeldingen"));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    dlg.setDirectory(aFolder);
+    return RunFileDialog(dlg);
+}
+
+std::unique_ptr<TProgress> TQtDialogs::StartProgress(QWidget* aParent, const QString& aText, int aTotal)
+{
+    return std::make_unique<TQtProgress>(aParent, aText, aTotal);
 }
 
 QString TQtDialogs::SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QPrinter;
@@ -17,6 +18,15 @@ struct TFontChoice
     uint32_t Color = 0;
 
     bool operator==(const TFontChoice&) const = default;
+};
+
+// A long run as the user sees it: a bar that the user can cancel.
+class TProgress
+{
+public:
+    virtual ~TProgress() = default;
+    // aDone of the run's total are done; false when the user cancelled.
+    virtual bool Step(int aDone) = 0;
 };
 
 // Every dialog, message box and shell call the main window makes goes
@@ -36,6 +46,14 @@ public:
     virtual QString OpenPicture(QWidget* aParent, const QString& aFileName) = 0;
     // The JPEG export.
     virtual QString SavePicture(QWidget* aParent, const QString& aFolder, const QString& aFileName) = 0;
+
+    // A merge table (CSV, TSV) to read.
+    virtual QString OpenTable(QWidget* aParent, const QString& aFolder) = 0;
+    // An existing folder to write into.
+    virtual QString ChooseFolder(QWidget* aParent, const QString& aFolder) = 0;
+    // Shows the progress of a run of aTotal steps, aText saying what it does,
+    // until the object is destroyed; modal, so nothing else changes meanwhile.
+    virtual std::unique_ptr<TProgress> StartProgress(QWidget* aParent, const QString& aText, int aTotal) = 0;
 
     // A PDF to write.
     virtual QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) = 0;
@@ -67,6 +85,9 @@ public:
     QString SaveLabel(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
     QString OpenPicture(QWidget* aParent, const QString& aFileName) override;
     QString SavePicture(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
+    QString OpenTable(QWidget* aParent, const QString& aFolder) override;
+    QString ChooseFolder(QWidget* aParent, const QString& aFolder) override;
+    std::unique_ptr<TProgress> StartProgress(QWidget* aParent, const QString& aText, int aTotal) override;
     QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
     bool ChoosePrinter(QWidget* aParent, QPrinter& aPrinter) override;
     void RunPrintDialog(TPrintDialog& aDlg) override;

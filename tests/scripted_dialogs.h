@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Answers the window's dialogs from scripts and records what was asked.
@@ -19,6 +20,13 @@ public:
         QString Folder;
         QString FileName;
     };
+    // A progress shown: what it said, its steps and how far it came.
+    struct TProgressRun
+    {
+        QString Text;
+        int Total = 0;
+        int Done = 0;
+    };
 
     std::deque<QString> OpenLabelAnswers;
     std::deque<QString> SaveLabelAnswers;
@@ -27,6 +35,10 @@ public:
     std::deque<std::optional<TFontChoice>> FontAnswers;
     std::deque<bool> ConfirmAnswers;
     std::deque<QString> SavePdfAnswers;
+    std::deque<QString> OpenTableAnswers;
+    std::deque<QString> FolderAnswers;
+    // The user cancels a progress once it has reached this step; never when negative.
+    int CancelProgressAt = -1;
     // The PDF file a chosen printer writes to; an empty one cancels.
     std::deque<QString> PrinterAnswers;
     // Runs in place of a user working in the print dialog.
@@ -38,6 +50,9 @@ public:
     QList<TFileRequest> SavePictureRequests;
     QList<TFontChoice> FontRequests;
     QList<TFileRequest> SavePdfRequests;
+    QStringList OpenTableRequests;  // the folder each dialog opened in
+    QStringList FolderRequests;
+    QList<TProgressRun> ProgressRuns;
     QStringList PrinterRequests;  // the document name of each printer offered
     int PrintDialogRuns = 0;
     QStringList Questions;
@@ -64,6 +79,19 @@ public:
     {
         return Next(SavePdfAnswers, SavePdfRequests, {aFolder, aFileName});
     }
+    QString OpenTable(QWidget*, const QString& aFolder) override
+    {
+        return Next(OpenTableAnswers, OpenTableRequests, aFolder);
+    }
+    QString ChooseFolder(QWidget*, const QString& aFolder) override
+    {
+        return Next(FolderAnswers, FolderRequests, aFolder);
+    }
+    std::unique_ptr<TProgress> StartProgress(QWidget*, const QString& aText, int aTotal) override
+    {
+        ProgressRuns.append({aText, aTotal, 0});
+        return std::make_unique<TScriptedProgress>(*this, int(ProgressRuns.size()) - 1);
+    }
     bool ChoosePrinter(QWidget*, QPrinter& aPrinter) override
     {
         const QString file = Next(PrinterAnswers, PrinterRequests, aPrinter.docName());
@@ -88,6 +116,18 @@ public:
     void OpenLink(const QUrl& aUrl) override { Links.append(aUrl); }
 
 private:
+    struct TScriptedProgress : TProgress
+    {
+        TScriptedProgress(TScriptedDialogs& aDialogs, int aRun) : Dialogs(aDialogs), Run(aRun) {}
+        bool Step(int aDone) override
+        {
+            Dialogs.ProgressRuns[Run].Done = aDone;
+            return Dialogs.CancelProgressAt < 0 || aDone < Dialogs.CancelProgressAt;
+        }
+        TScriptedDialogs& Dialogs;
+        int Run = 0;
+    };
+
     // Records the request; returns the next answer, or the cancelling one
     // ({}: empty, nullopt, false) when the script has run dry.
     template <typename T, typename TRequests>
