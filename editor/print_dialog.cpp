@@ -1,11 +1,15 @@
 #include "editor/print_dialog.h"
 
 #include "editor/dialogs.h"
+#include "merge/label_pool.h"
+#include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,15 +18,43 @@
 #include <QLocale>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 const QString KeptPrefix = QStringLiteral("kept:");
 // The preview paints this many pages at most: a long merge need not wait for all.
 constexpr int MaxPreviewPages = 10;
+// A run of more labels than this shows its progress and can be cancelled.
+constexpr int ProgressAbove = 5;
+// Lines of one error box at most: a thousand rows missing the same picture
+// must not fill the screen.
+constexpr int MaxShownMessages = 20;
+constexpr int MaxCopies = 9999;
+// A table's pictures as the picture export writes the label's.
+const QString PictureFormat = QStringLiteral("jpg");
+constexpr int PictureQuality = 98;
+
+QString Counted(int aCount, const QString& aOne, const QString& aMany)
+{
+    return aCount == 1 ? QStringLiteral("1 %1").arg(aOne) : QStringLiteral("%1 %2").arg(aCount).arg(aMany);
+}
+
+// aLines for the error box, the last of them saying how many more there are.
+QString MessageLines(QStringList aLines)
+{
+    if (aLines.size() > MaxShownMessages) {
+        const qsizetype more = aLines.size() - (MaxShownMessages - 1);
+        aLines.resize(MaxShownMessages - 1);
+        aLines << QStringLiteral("... en nog %1 meldingen").arg(more);
+    }
+    return aLines.join(QLatin1Char('\n'));
+}
 
 QString Millimetres(double aValue)
 {
@@ -104,10 +136,21 @@ QString SuggestedPdfName(const QString& aCheeseType)
     return name.replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral(".pdf");
 }
 
+QString DesignBaseName(const QString& aLabelFile, const QString& aCheeseType)
+{
+    if (!aLabelFile.isEmpty())
+        return QFileInfo(aLabelFile).completeBaseName();
+    if (aCheeseType.trimmed().isEmpty())
+        return {};
+    // As the picture export suggests it: a "/" would make it a path.
+    QString name = aCheeseType;
+    return name.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
 TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPreferences, int aSizeItem,
                            const QString& aFolder, std::shared_ptr<TPictureCache> aPictures, QWidget* aParent)
     : QDialog(aParent), FDialogs(aDialogs), FPreferences(aPreferences), FSizeItem(aSizeItem), FFolder(aFolder),
-      FRenderer(std::move(aPictures))
+      FPictures(aPictures ? std::move(aPictures) : std::make_shared<TPictureCache>()), FRenderer(FPictures)
 {
     setWindowTitle(QStringLiteral("Afdrukken"));
     FRenderer.SetLabelSize(aSizeItem);
@@ -116,9 +159,13 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     column->addWidget(CreateLayoutBox());
     column->addWidget(CreateCopiesBox());
     column->addWidget(CreateCalibrationBox());
+    column->addWidget(CreateTableBox());
     lblMessage = new QLabel(this);
     lblMessage->setWordWrap(true);
     column->addWidget(lblMessage);
+    lblRun = new QLabel(this);
+    lblRun->setWordWrap(true);
+    column->addWidget(lblRun);
     column->addStretch(1);
     auto* buttons = new QHBoxLayout;
     btnPrint = new QPushButton(QStringLiteral("Afdrukken..."), this);
@@ -181,7 +228,11 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     connect(btnDeleteLayout, &QPushButton::clicked, this, &TPrintDialog::btnDeleteLayoutClick);
     connect(btnPrint, &QPushButton::clicked, this, &TPrintDialog::btnPrintClick);
     connect(btnSavePdf, &QPushButton::clicked, this, &TPrintDialog::btnSavePdfClick);
+    connect(btnMerge, &QPushButton::clicked, this, &TPrintDialog::btnMergeClick);
+    connect(btnUnmerge, &QPushButton::clicked, this, &TPrintDialog::btnUnmergeClick);
+    connect(btnExport, &QPushButton::clicked, this, &TPrintDialog::btnExportClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    UpdateTable();
     UpdateState();
 }
 
@@ -235,7 +286,7 @@ QWidget* TPrintDialog::CreateCopiesBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Labels"), this);
     auto* form = new QFormLayout(box);
-    speCopies = CountBox(box, 1, 9999);
+    speCopies = CountBox(box, 1, MaxCopies);
     form->addRow(QStringLiteral("Aantal per label:"), speCopies);
     speStart = CountBox(box, 1, 1);
     speStart->setToolTip(QStringLiteral("De eerste vrije plaats op een deels gebruikt vel, rij voor rij geteld"));
@@ -267,6 +318,31 @@ QWidget* TPrintDialog::CreateCalibrationBox()
     return box;
 }
 
+QWidget* TPrintDialog::CreateTableBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Tabel"), this);
+    auto* rows = new QVBoxLayout(box);
+    btnMerge = new QPushButton(QStringLiteral("Samenvoegen met tabel..."), box);
+    btnMerge->setToolTip(QStringLiteral("Eén label per rij van een tabel (CSV of TSV, bijvoorbeeld uit een "
+                                        "spreadsheet), met de teksten en afbeeldingen uit de kolommen"));
+    btnUnmerge = new QPushButton(QStringLiteral("Zonder tabel"), box);
+    btnUnmerge->setToolTip(QStringLiteral("Weer het label zoals in het venster"));
+    btnExport = new QPushButton(QStringLiteral("Exporteer afbeeldingen..."), box);
+    btnExport->setToolTip(QStringLiteral("Eén JPG-afbeelding per rij van de tabel, in een map naar keuze"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnMerge);
+    buttons->addWidget(btnUnmerge);
+    rows->addLayout(buttons);
+    lblTable = new QLabel(box);
+    lblTable->setWordWrap(true);
+    rows->addWidget(lblTable);
+    auto* exportRow = new QHBoxLayout;
+    exportRow->addWidget(btnExport);
+    exportRow->addStretch(1);
+    rows->addLayout(exportRow);
+    return box;
+}
+
 void TPrintDialog::FillLayouts(const QString& aSelect)
 {
     const bool filling = FFilling;
@@ -292,8 +368,19 @@ void TPrintDialog::SelectLayout(const QString& aKey)
 
 void TPrintDialog::SetJobs(const QList<TPrintJob>& aJobs)
 {
+    FPlainJobs = aJobs;
     FJobs = aJobs;
+    FTable.reset();
+    UpdateTable();
     UpdateState();
+}
+
+void TPrintDialog::SetDesign(const TLabelDocument& aDesign, const QString& aBaseName, const QString& aTableFolder)
+{
+    FDesign = aDesign;
+    FBaseName = aBaseName;
+    FTableFolder = aTableFolder;
+    UpdateTable();
 }
 
 QList<TPrintJob> TPrintDialog::PrintedJobs() const
@@ -477,8 +564,32 @@ void TPrintDialog::UpdateState()
     FPreviewTimer->start();
 }
 
+void TPrintDialog::UpdateTable()
+{
+    // A table's labels times the copies stay within what one table may
+    // give, so that no print lays out millions of labels.
+    const int labels = FTable ? std::max(FTable->LabelCount(), 1) : 1;
+    speCopies->setMaximum(std::clamp(TMergeTable::MaxLabels / labels, 1, MaxCopies));
+    btnMerge->setEnabled(FDesign.has_value());
+    btnUnmerge->setEnabled(FTable.has_value());
+    btnExport->setEnabled(FTable.has_value());
+    if (FTable) {
+        lblTable->setText(QStringLiteral("Tabel %1: %2, %3")
+                              .arg(QFileInfo(FTable->FileName()).fileName(),
+                                   Counted(FTable->RowCount(), QStringLiteral("rij"), QStringLiteral("rijen")),
+                                   Counted(FTable->LabelCount(), QStringLiteral("label"), QStringLiteral("labels"))));
+    } else {
+        lblTable->setText(QStringLiteral("Geen tabel: het label zoals in het venster"));
+    }
+}
+
 void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
 {
+    // Painting now would draw with the renderer a run is using.
+    if (FRunning) {
+        FPreviewMissed = true;
+        return;
+    }
     if (!Problem().IsNone())
         return;
     const TPrintSettings settings = Settings();
@@ -506,14 +617,26 @@ void TPrintDialog::ShowResult(const TPrintResult& aResult, const QString& aFaile
         messages << PrintProblemText(aResult.Problem);
     if (!aResult.Error.isEmpty())
         messages << aFailed.arg(aResult.Error);
-    for (const TPrintWarning& warning : aResult.Warnings)
-        messages << QStringLiteral("Niet afgedrukt: %1").arg(warning.Text);
+    // Each once: the rows of a table often share the picture that is missing.
+    for (const TPrintWarning& warning : aResult.Warnings) {
+        const QString message = QStringLiteral("Niet afgedrukt: %1").arg(warning.Text);
+        if (!messages.contains(message))
+            messages << message;
+    }
     if (!messages.isEmpty())
-        FDialogs.ShowError(this, messages.join(QLatin1Char('\n')));
+        FDialogs.ShowError(this, MessageLines(messages));
+}
+
+std::unique_ptr<TProgress> TPrintDialog::StartProgress(const QString& aText, int aTotal)
+{
+    if (aTotal <= ProgressAbove)
+        return nullptr;
+    return FDialogs.StartProgress(this, aText, aTotal);
 }
 
 void TPrintDialog::btnPrintClick()
 {
+    lblRun->clear();
     if (!Printable())
         return;
     const TPrintSettings settings = Settings();
@@ -525,26 +648,190 @@ void TPrintDialog::btnPrintClick()
     printer.setCreator(QStringLiteral("Merovik"));
     if (!FDialogs.ChoosePrinter(this, printer))
         return;
-    const TPrintResult result = chkCalibrationPage->isChecked()
-                                    ? PrintCalibrationPage(printer, settings)
-                                    : PrintLabels(printer, PrintedJobs(), settings, FRenderer);
+    if (chkCalibrationPage->isChecked()) {
+        ShowResult(PrintCalibrationPage(printer, settings), QStringLiteral("Afdrukken is niet gelukt: %1"));
+        return;
+    }
+    FRunning = true;
+    const auto done = qScopeGuard([this] { RunEnded(); });
+    const QList<TPrintJob> jobs = PrintedJobs();
+    const int total = int(PlaceLabels(jobs, settings).size());
+    std::unique_ptr<TProgress> progress = StartProgress(QStringLiteral("Labels afdrukken"), total);
+    const TPrintResult result = PrintLabels(printer, jobs, settings, FRenderer, [&](int aDone, int) {
+        if (!progress || progress->Step(aDone))
+            return true;
+        // Where the print system can, nothing of the run is printed.
+        printer.abort();
+        return false;
+    });
+    progress.reset();
+    if (result.Cancelled) {
+        lblRun->setText(printer.printerState() == QPrinter::Aborted
+                            ? QStringLiteral("Afdrukken afgebroken: er is niets afgedrukt")
+                            : QStringLiteral("Afdrukken afgebroken na %1 van %2 labels: de pagina's tot dan toe "
+                                             "gaan naar de printer")
+                                  .arg(result.Labels)
+                                  .arg(total));
+    }
     ShowResult(result, QStringLiteral("Afdrukken is niet gelukt: %1"));
 }
 
 void TPrintDialog::btnSavePdfClick()
 {
+    lblRun->clear();
     if (!Printable())
         return;
-    const QString type = FJobs.isEmpty() || chkCalibrationPage->isChecked() ? QStringLiteral("Kalibratiepagina")
-                                                                           : FJobs.first().Document.FLabelType.Text;
-    const QString file = FDialogs.SavePdf(this, FFolder, SuggestedPdfName(type));
+    QString name;
+    if (chkCalibrationPage->isChecked())
+        name = SuggestedPdfName(QStringLiteral("Kalibratiepagina"));
+    else if (FTable)
+        name = QFileInfo(FTable->FileName()).completeBaseName() + QStringLiteral(".pdf");
+    else
+        name = SuggestedPdfName(FJobs.isEmpty() ? QString() : FJobs.first().Document.FLabelType.Text);
+    const QString file = FDialogs.SavePdf(this, FFolder, name);
     if (file.isEmpty())
         return;
     const TPrintSettings settings = Settings();
-    const TPrintResult result = chkCalibrationPage->isChecked()
-                                    ? WriteCalibrationPdf(file, settings)
-                                    : WriteLabelsPdf(file, PrintedJobs(), settings, FRenderer);
+    if (chkCalibrationPage->isChecked()) {
+        ShowResult(WriteCalibrationPdf(file, settings), QStringLiteral("%1"));
+        return;
+    }
+    FRunning = true;
+    const auto done = qScopeGuard([this] { RunEnded(); });
+    const QList<TPrintJob> jobs = PrintedJobs();
+    std::unique_ptr<TProgress> progress =
+        StartProgress(QStringLiteral("PDF maken"), int(PlaceLabels(jobs, settings).size()));
+    const TPrintResult result = WriteLabelsPdf(file, jobs, settings, FRenderer, [&](int aDone, int) {
+        return !progress || progress->Step(aDone);
+    });
+    progress.reset();
+    if (result.Cancelled)
+        lblRun->setText(QStringLiteral("Afgebroken: er is geen PDF geschreven"));
     ShowResult(result, QStringLiteral("%1"));
+}
+
+void TPrintDialog::btnMergeClick()
+{
+    lblRun->clear();
+    const QString file = FDialogs.OpenTable(this, FTableFolder.isEmpty() ? FFolder : FTableFolder);
+    if (!file.isEmpty())
+        MergeTable(file);
+}
+
+bool TPrintDialog::MergeTable(const QString& aFile)
+{
+    if (!FDesign)
+        return false;
+    TMergeRead read = TMergeTable::Read(aFile);
+    if (!read.Ok()) {
+        // Nothing of it is used: a table half read would print wrong labels.
+        FDialogs.ShowError(this, MessageLines(QStringList{QStringLiteral("De tabel %1 is niet gebruikt")
+                                                              .arg(QFileInfo(aFile).fileName())}
+                                              + read.Messages()));
+        return false;
+    }
+    FTable = std::move(read.Table);
+    FTableFolder = QFileInfo(aFile).absolutePath();
+    FJobs.clear();
+    FJobs.reserve(FTable->RowCount());
+    for (int row = 0; row < FTable->RowCount(); ++row)
+        FJobs.append(TPrintJob{FTable->Document(row, *FDesign), FTable->Copies(row)});
+    UpdateTable();
+    UpdateState();
+    return true;
+}
+
+void TPrintDialog::btnUnmergeClick()
+{
+    lblRun->clear();
+    FTable.reset();
+    FJobs = FPlainJobs;
+    UpdateTable();
+    UpdateState();
+}
+
+void TPrintDialog::btnExportClick()
+{
+    lblRun->clear();
+    if (!FTable || !FDesign)
+        return;
+    const QString folder = FDialogs.ChooseFolder(this, FExportFolder.isEmpty() ? FFolder : FExportFolder);
+    if (folder.isEmpty())
+        return;
+    const QString shownFolder = QDir::toNativeSeparators(folder);
+    if (!QFileInfo(folder).isDir()) {
+        FDialogs.ShowError(this, QStringLiteral("De map %1 bestaat niet").arg(shownFolder));
+        return;
+    }
+    FExportFolder = folder;
+    // Every name is checked before the first picture is written.
+    const TMergeOutputs outputs = FTable->OutputFiles(folder, FBaseName, PictureFormat);
+    if (!outputs.Ok()) {
+        FDialogs.ShowError(this, MessageLines(QStringList{QStringLiteral("Er zijn geen afbeeldingen geschreven")}
+                                              + outputs.Messages()));
+        return;
+    }
+    QStringList existing;
+    for (const QString& file : outputs.Files) {
+        if (QFileInfo::exists(file))
+            existing << file;
+    }
+    if (!existing.isEmpty()) {
+        const QString question =
+            existing.size() == 1
+                ? QStringLiteral("De afbeelding \"%1\" bestaat al in %2. Wilt u die overschrijven?")
+                      .arg(QFileInfo(existing.first()).fileName(), shownFolder)
+                : QStringLiteral("%1 van de %2 afbeeldingen bestaan al in %3. Wilt u ze overschrijven?")
+                      .arg(existing.size())
+                      .arg(outputs.Files.size())
+                      .arg(shownFolder);
+        if (!FDialogs.Confirm(this, question))
+            return;
+    }
+
+    const QString source = QFileInfo(FTable->FileName()).fileName();
+    QList<TPictureJob> jobs;
+    jobs.reserve(FTable->RowCount());
+    for (int row = 0; row < FTable->RowCount(); ++row)
+        jobs.append(TPictureJob{QStringLiteral("%1, row %2").arg(source).arg(FTable->Row(row).SourceRow), QString(),
+                                FTable->Document(row, *FDesign), outputs.Files[row]});
+    std::unique_ptr<TProgress> progress = StartProgress(QStringLiteral("Afbeeldingen schrijven"), int(jobs.size()));
+    QStringList errors;
+    QStringList warnings;
+    // On every core, sharing the decoded pictures with the window.
+    TLabelPool pool(0, FSizeItem, FPictures);
+    const TBatchCallbacks callbacks{
+        [&](const QString& aWarning) { warnings << QStringLiteral("Niet getekend: %1").arg(aWarning); },
+        [&](const QString& aError) { errors << aError; },
+        [&](int aDone, int) { return !progress || progress->Step(aDone); }};
+    const TBatchResult result = RenderPictures(pool, jobs, PictureFormat, PictureQuality, callbacks);
+    progress.reset();
+
+    const int total = int(jobs.size());
+    const QString written = Counted(result.Written, QStringLiteral("afbeelding"), QStringLiteral("afbeeldingen"));
+    if (result.Cancelled)
+        lblRun->setText(QStringLiteral("Exporteren afgebroken: %1 van de %2 afbeeldingen geschreven in %3")
+                            .arg(result.Written)
+                            .arg(total)
+                            .arg(shownFolder));
+    else
+        lblRun->setText(QStringLiteral("%1 geschreven in %2").arg(written, shownFolder));
+    QStringList messages;
+    if (result.Failed > 0)
+        messages << QStringLiteral("%1 van de %2 afbeeldingen zijn niet geschreven").arg(result.Failed).arg(total)
+                 << errors;
+    messages << warnings;
+    if (!messages.isEmpty())
+        FDialogs.ShowError(this, MessageLines(messages));
+}
+
+void TPrintDialog::RunEnded()
+{
+    FRunning = false;
+    if (FPreviewMissed) {
+        FPreviewMissed = false;
+        FPreviewTimer->start();
+    }
 }
 
 void TPrintDialog::btnKeepLayoutClick()

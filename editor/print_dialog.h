@@ -1,5 +1,6 @@
 #pragma once
 
+#include "merge/merge_table.h"
 #include "print/label_printer.h"
 #include "print/print_settings.h"
 #include "render/label_renderer.h"
@@ -9,6 +10,7 @@
 #include <QPrinter>
 
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -21,11 +23,14 @@ class QSpinBox;
 class QTimer;
 class TDialogs;
 class TPictureCache;
+class TProgress;
 
 // The print dialog: page kind and layout, diameter, copies, start position
 // and calibration, with a live preview, printing through the system's print
-// dialog and saving as PDF. Its controls and actions are public so that
-// tests drive it through the dialog seam without a person.
+// dialog and saving as PDF. A merge table turns the design into one label
+// per row, for printing, PDF and one JPEG picture per row. Its controls and
+// actions are public so that tests drive it through the dialog seam without
+// a person.
 class TPrintDialog : public QDialog
 {
     Q_OBJECT
@@ -38,10 +43,18 @@ public:
                  std::shared_ptr<TPictureCache> aPictures = {}, QWidget* aParent = nullptr);
     ~TPrintDialog() override;
 
-    // What is printed; each job is printed its Copies times the dialog's copies.
+    // What is printed without a table (and drops one that was merged); each
+    // job is printed its Copies times the dialog's copies.
     void SetJobs(const QList<TPrintJob>& aJobs);
+    // The design a table fills in row by row, the base name of the rows'
+    // pictures (DesignBaseName) and the folder the table dialog opens in.
+    // Merging is offered once a design is set.
+    void SetDesign(const TLabelDocument& aDesign, const QString& aBaseName, const QString& aTableFolder);
+    // What is printed now: the jobs given, or one per row of the merged table.
     const QList<TPrintJob>& Jobs() const { return FJobs; }
     QList<TPrintJob> PrintedJobs() const;
+    // The merged table; null when there is none.
+    const TMergeTable* Table() const { return FTable ? &*FTable : nullptr; }
 
     // The settings the controls show; the layout of a built-in or kept
     // layout exactly, not as the fields round it.
@@ -58,6 +71,13 @@ public:
     void btnSavePdfClick();
     void btnKeepLayoutClick();
     void btnDeleteLayoutClick();
+    void btnMergeClick();
+    void btnUnmergeClick();
+    void btnExportClick();
+
+    // Reads aFile and, when it has no errors, prints one label per row of
+    // it; otherwise shows its errors and changes nothing. True when merged.
+    bool MergeTable(const QString& aFile);
 
     // "Indeling": built-in layouts, the kept ones by name, "Eigen indeling".
     QComboBox* cmbLayout = nullptr;
@@ -82,6 +102,12 @@ public:
     QDoubleSpinBox* speScaleY = nullptr;
     QCheckBox* chkCalibrationPage = nullptr;
 
+    QPushButton* btnMerge = nullptr;    // "Samenvoegen met tabel..."
+    QPushButton* btnUnmerge = nullptr;  // "Zonder tabel"
+    QLabel* lblTable = nullptr;         // the table with its rows and labels, or none
+    QPushButton* btnExport = nullptr;   // "Exporteer afbeeldingen...", with a table only
+
+    QLabel* lblRun = nullptr;      // how the last export, print or PDF ended, when worth saying
     QLabel* lblMessage = nullptr;  // what would be printed, or why nothing can be
     QPrintPreviewWidget* Preview = nullptr;
     QPushButton* btnPrint = nullptr;
@@ -95,6 +121,7 @@ private:
     QWidget* CreateLayoutBox();
     QWidget* CreateCopiesBox();
     QWidget* CreateCalibrationBox();
+    QWidget* CreateTableBox();
     void FillLayouts(const QString& aSelect);
     void SelectLayout(const QString& aKey);
 
@@ -102,7 +129,12 @@ private:
     void speDiameterChange();
     void GridChange();
     void UpdateState();
+    void UpdateTable();
     void PreviewPaint(QPrinter* aPrinter);
+    // A progress for a run of aTotal labels when there are more than a few.
+    std::unique_ptr<TProgress> StartProgress(const QString& aText, int aTotal);
+    // After a print or PDF: brings the preview up to date if it waited.
+    void RunEnded();
 
     // The layout the combo box and fields stand for.
     TSheetLayout CurrentLayout() const;
@@ -118,10 +150,21 @@ private:
     int FSizeItem = 1;
     QString FFolder;
     QList<TPrintJob> FJobs;
+    QList<TPrintJob> FPlainJobs;  // the jobs given, printed without a table
+    std::optional<TLabelDocument> FDesign;
+    QString FBaseName;
+    QString FTableFolder;
+    QString FExportFolder;
+    std::optional<TMergeTable> FTable;
+    std::shared_ptr<TPictureCache> FPictures;  // the preview's, the print's and the export's workers'
     TLabelRenderer FRenderer;
     QPrinter FPreviewPrinter{QPrinter::HighResolution};
     QTimer* FPreviewTimer = nullptr;
     bool FFilling = false;  // the program is filling the controls
+    // A print or PDF is running: the preview, which paints with the same
+    // renderer, waits until it is done.
+    bool FRunning = false;
+    bool FPreviewMissed = false;
 };
 
 // aProblem as the print dialog words it, in Dutch.
@@ -129,3 +172,9 @@ QString PrintProblemText(const TPrintProblem& aProblem);
 
 // The PDF name the save dialog suggests: the cheese type, "/" made "-", with ".pdf".
 QString SuggestedPdfName(const QString& aCheeseType);
+
+// The base name of a merge's pictures: the label file's ("Gouda_10" for
+// Gouda_10.lbl) when the design came from one, else the cheese type as the
+// picture export suggests it; empty when neither gives a name, which makes
+// the pictures "label-001.jpg" and so on.
+QString DesignBaseName(const QString& aLabelFile, const QString& aCheeseType);
