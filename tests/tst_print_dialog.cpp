@@ -1,9 +1,12 @@
 // The print dialog driven from the window through the dialog seam: what
-// prints, what is refused, what is kept in the settings file.
+// prints, what is refused, what is kept in the settings file; merge tables
+// printed and exported as pictures.
 #include "editor/print_dialog.h"
 #include "editor/radio_group.h"
 #include "editor_fixture.h"
 #include "label/ini_file.h"
+#include "render/label_renderer.h"
+#include "render/raster_writer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,6 +55,35 @@ QStringList Sections(const QString& aPath)
     return sections;
 }
 
+QByteArray ReadAll(const QString& aPath)
+{
+    QFile file(aPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList FilesIn(const QString& aFolder)
+{
+    return QDir(aFolder).entryList(QDir::Files, QDir::Name);
+}
+
+// The window at 6 cm showing the cheese "Gouda" of type "Jong/belegen"; the
+// table dialog answers kazen.csv holding aTable, the folder dialog twice the
+// empty folder aF.Dir/uit.
+TFrmMain& OpenWithTable(TFixture& aF, const QByteArray& aTable)
+{
+    TFrmMain& w = aF.Open();
+    Click(w.rdgLabelSize->Item(0));
+    w.edtName->setText(QStringLiteral("Gouda"));
+    w.edtType->setText(QStringLiteral("Jong/belegen"));
+    const QString table = aF.Dir.filePath(QStringLiteral("kazen.csv"));
+    TFixture::WriteFile(table, aTable);
+    aF.Dialogs.OpenTableAnswers.push_back(table);
+    const QString out = aF.Dir.filePath(QStringLiteral("uit"));
+    QDir().mkpath(out);
+    aF.Dialogs.FolderAnswers = {out, out};
+    return w;
+}
+
 }  // namespace
 
 class TstPrintDialog : public QObject
@@ -64,6 +96,12 @@ private slots:
     void printsTheDesignOnScreen();
     void refusedLayoutPrintsNothing();
     void keptLayoutAndCalibrationComeBack();
+    void tableInTheDialog_data();
+    void tableInTheDialog();
+    void exportWritesOnePicturePerRow_data();
+    void exportWritesOnePicturePerRow();
+    void cancelledRunsStop_data();
+    void cancelledRunsStop();
 };
 
 void TstPrintDialog::initTestCase()
@@ -218,6 +256,190 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
     };
     Click(again.btnPrint);
     QVERIFY(checked);
+}
+
+void TstPrintDialog::tableInTheDialog_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QString>("said");  // the dialog's line about the table, or part of the refusal
+    QTest::addColumn<int>("pages");     // twelve to an A4 sheet; 1 when refused
+
+    QTest::newRow("semicolons, copies and a picture: its rows and labels")
+        << QByteArray("Naam kaas;Copies;PngFile\r\nBoerenkaas;400;middle.png\r\nGeitenkaas;;\r\n")
+        << "Tabel kazen.csv: 2 rijen, 401 labels" << 34;
+    QTest::newRow("refused: an unknown column")
+        << QByteArray("Naam kaas;Datum\nBoerenkaas;1 mei\n") << "unknown column \"Datum\"" << 1;
+    QTest::newRow("refused: a row longer than the first")
+        << QByteArray("Naam kaas,Copies\nBoerenkaas,1\nGeitenkaas,2,3\n") << "row 3" << 1;
+}
+
+// A table picked in the dialog gives one label per row to the preview and
+// the PDF, or, when it has errors, shows them and leaves the design to print
+// as it was; "Zonder tabel" goes back to the design.
+void TstPrintDialog::tableInTheDialog()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QString, said);
+    QFETCH(int, pages);
+    const bool merged = said.startsWith(QStringLiteral("Tabel "));
+    TFixture f;
+    f.Picture();
+    TFrmMain& w = OpenWithTable(f, table);
+    const QString pdf = f.Dir.filePath(QStringLiteral("kazen.pdf"));
+    f.Dialogs.SavePdfAnswers.push_back(pdf);
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        Choose(aDlg.cmbLayout, QStringLiteral("A4, automatisch"));
+        aDlg.speDiameter->setValue(60);
+        const QString noTable = aDlg.lblTable->text();
+        Click(aDlg.btnMerge);
+        QCOMPARE(aDlg.lblTable->text(), merged ? said : noTable);
+        QCOMPARE(aDlg.btnExport->isEnabled(), merged);
+        QCOMPARE(aDlg.Jobs().last().Document.FLabelName.Text, merged ? "Geitenkaas" : "Gouda");
+        QCOMPARE(aDlg.PageCount(), pages);
+        // Copies of a table's labels stay within what one table may give.
+        QCOMPARE(aDlg.speCopies->maximum(), merged ? TMergeTable::MaxLabels / 401 : 9999);
+        Click(aDlg.btnSavePdf);
+        Click(aDlg.btnUnmerge);
+        QCOMPARE(aDlg.PageCount(), 1);
+        QCOMPARE(aDlg.speCopies->maximum(), 9999);
+    };
+    Click(w.btnPrint);
+    QCOMPARE(f.Dialogs.OpenTableRequests, QStringList{f.Paths().LabelsFolder});
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QString::number(pages));
+    QCOMPARE(f.Dialogs.Errors.size(), merged ? 0 : 1);
+    if (!merged)
+        QVERIFY2(f.Dialogs.Errors[0].startsWith(QStringLiteral("De tabel kazen.csv is niet gebruikt\n"))
+                     && f.Dialogs.Errors[0].contains(said),
+                 qPrintable(f.Dialogs.Errors[0]));
+}
+
+void TstPrintDialog::exportWritesOnePicturePerRow_data()
+{
+    QTest::addColumn<bool>("saved");        // the design comes from Gouda_10.lbl
+    QTest::addColumn<QStringList>("rows");  // "name;date;file;middle picture"
+    QTest::addColumn<QStringList>("files");  // in table order; none: refused
+    QTest::addColumn<bool>("vanish");        // the middle picture is deleted after the table is read
+
+    QTest::newRow("saved design: numbered and named pictures, one with a middle picture")
+        << true
+        << QStringList{"Kaas 1;1 mei;;", "Kaas 2;;week 2;middle.png", ";8 mei;;", "Kaas 4;;;", "Kaas 5;;;",
+                       "Kaas 6;;;", "Kaas 7;15 mei;;"}
+        << QStringList{"Gouda_10-001.jpg", "week 2.jpg", "Gouda_10-003.jpg", "Gouda_10-004.jpg", "Gouda_10-005.jpg",
+                       "Gouda_10-006.jpg", "Gouda_10-007.jpg"}
+        << false;
+    QTest::newRow("unsaved design, named after the cheese type; its picture gone since the table was read")
+        << false << QStringList{"Kaas 1;;;middle.png", "Kaas 2;;;middle.png"}
+        << QStringList{"Jong-belegen-001.jpg", "Jong-belegen-002.jpg"} << true;
+    QTest::newRow("refused: a named row taking a numbered one's name")
+        << true << QStringList{"Kaas 1;;;", "Kaas 2;;Gouda_10-001;"} << QStringList() << false;
+}
+
+// "Exporteer afbeeldingen...": one JPEG per row into the folder chosen, each
+// the picture of the design with that row's values rendered alone; an
+// existing picture is replaced only when the user agrees.
+void TstPrintDialog::exportWritesOnePicturePerRow()
+{
+    QFETCH(bool, saved);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, files);
+    QFETCH(bool, vanish);
+    QByteArray table("Naam kaas;Datum productie;File;PngFile\n");
+    for (const QString& row : rows)
+        table += row.toUtf8() + '\n';
+    TFixture f;
+    f.Picture();
+    TFrmMain& w = OpenWithTable(f, table);
+    if (saved) {
+        f.Dialogs.SaveLabelAnswers.push_back(f.Dir.filePath(QStringLiteral("Gouda_10.lbl")));
+        Click(w.btnSaveLbl);
+    }
+    const TLabelDocument design = w.Document();
+    const QDir out(f.Dir.filePath(QStringLiteral("uit")));
+    const QString older = files.isEmpty() ? QStringLiteral("older.jpg") : files.last();
+    TFixture::WriteFile(out.filePath(older), "an older picture");
+    f.Dialogs.ConfirmAnswers = {true};
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        Click(aDlg.btnMerge);
+        if (vanish)
+            QVERIFY(QFile::remove(f.Picture()));
+        Click(aDlg.btnExport);
+    };
+    Click(w.btnPrint);
+    // The table beside the label file; the pictures in the labels folder.
+    QCOMPARE(f.Dialogs.OpenTableRequests, QStringList{saved ? f.Dir.path() : f.Paths().LabelsFolder});
+    QCOMPARE(f.Dialogs.FolderRequests, QStringList{f.Paths().LabelsFolder});
+    QCOMPARE(FilesIn(out.path()).size(), std::max<qsizetype>(files.size(), 1));
+    if (files.isEmpty()) {
+        QVERIFY2(f.Dialogs.Errors.size() == 1
+                     && f.Dialogs.Errors[0].startsWith(QStringLiteral("Er zijn geen afbeeldingen geschreven\n"))
+                     && f.Dialogs.Errors[0].contains(QStringLiteral("is also row 2's")),
+                 qPrintable(f.Dialogs.Errors.join('\n')));
+        QVERIFY(f.Dialogs.Questions.isEmpty());
+        return;
+    }
+    QCOMPARE(f.Dialogs.Questions, QStringList{QStringLiteral("De afbeelding \"%1\" bestaat al in %2. Wilt u die "
+                                                             "overschrijven?")
+                                                  .arg(older, QDir::toNativeSeparators(out.path()))});
+    // What the run could not draw, in one box at its end.
+    const QString gone = QStringLiteral("Niet getekend: kazen.csv, row %1: middle picture \"%2\": not found")
+                             .arg("%1", f.Dir.filePath(QStringLiteral("middle.png")));
+    QCOMPARE(f.Dialogs.Errors, vanish ? QStringList{gone.arg(2) + '\n' + gone.arg(3)} : QStringList());
+    // More than a few pictures show their progress.
+    QCOMPARE(f.Dialogs.ProgressRuns.size(), rows.size() > 5 ? 1 : 0);
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList cells = rows[i].split(QLatin1Char(';'));
+        TLabelDocument expected = design;
+        expected.FLabelName.Text = cells[0].isEmpty() ? design.FLabelName.Text : cells[0];
+        expected.FLabelDate.Text = cells[1].isEmpty() ? design.FLabelDate.Text : cells[1];
+        if (!cells[3].isEmpty()) {
+            expected.FLabelBg.PngFile = f.Dir.filePath(cells[3]);
+            expected.FLabelBg.UsePng = true;
+        }
+        TLabelRenderer alone;
+        alone.SetLabelSize(0);
+        alone.DrawLabel(expected);
+        QVERIFY2(ReadAll(out.filePath(files[i])) == EncodeRaster(alone.Raster(), "jpg", 98).Bytes,
+                 qPrintable(files[i]));
+    }
+}
+
+void TstPrintDialog::cancelledRunsStop_data()
+{
+    QTest::addColumn<bool>("pdf");  // else "Exporteer afbeeldingen..."
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("export: the pictures written so far stay")
+        << false << QStringList{"Jong-belegen-001.jpg", "Jong-belegen-002.jpg", "Jong-belegen-003.jpg"}
+        << "Exporteren afgebroken: 3 van de 20 afbeeldingen geschreven in %1";
+    QTest::newRow("PDF: nothing is written") << true << QStringList() << "Afgebroken: er is geen PDF geschreven";
+}
+
+// The user cancels a run of twenty labels at the third.
+void TstPrintDialog::cancelledRunsStop()
+{
+    QFETCH(bool, pdf);
+    QFETCH(QStringList, files);
+    QFETCH(QString, said);
+    QByteArray table("Naam kaas\n");
+    for (int i = 1; i <= 20; ++i)
+        table += "Kaas " + QByteArray::number(i) + '\n';
+    TFixture f;
+    TFrmMain& w = OpenWithTable(f, table);
+    const QString out = f.Dir.filePath(QStringLiteral("uit"));
+    f.Dialogs.SavePdfAnswers.push_back(QDir(out).filePath(QStringLiteral("kazen.pdf")));
+    f.Dialogs.CancelProgressAt = 3;
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        Click(aDlg.btnMerge);
+        Click(pdf ? aDlg.btnSavePdf : aDlg.btnExport);
+        QCOMPARE(aDlg.lblRun->text(), pdf ? said : said.arg(QDir::toNativeSeparators(out)));
+    };
+    Click(w.btnPrint);
+    QVERIFY2(f.Dialogs.Errors.isEmpty(), qPrintable(f.Dialogs.Errors.join('\n')));
+    QCOMPARE(f.Dialogs.ProgressRuns.size(), 1);
+    QCOMPARE(f.Dialogs.ProgressRuns[0].Done, 3);
+    QCOMPARE(f.Dialogs.ProgressRuns[0].Total, 20);
+    QCOMPARE(FilesIn(out), files);
 }
 
 QTEST_MAIN(TstPrintDialog)
