@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextBoundaryFinder>
@@ -313,6 +314,13 @@ void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
     const double characterHeight = MeasureFnt(Fnt).height();
     const double scale = Fnt.Scale();
     const QTransform toPixels = QTransform::fromScale(scale, scale);
+    // A PDF or a printer takes the whole text as one path: one fill instead
+    // of a change of the drawing state for every character. Glyph contours
+    // turn as TrueType has them, so winding fills them as their own rule
+    // does, also where neighbours touch.
+    const bool onePath = Gr->paintEngine() && Gr->paintEngine()->type() != QPaintEngine::Raster;
+    QPainterPath whole;
+    whole.setFillRule(Qt::WindingFill);
 
     for (qsizetype i = 0; i < places.size(); ++i) {
         const QPainterPath characterPath = Fnt.ReferenceOutline(characters[i]);
@@ -322,8 +330,13 @@ void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
         const double boundsWidth = characterPath.boundingRect().width() * scale;
         const QTransform transform =
             toPixels * CharacterTransform(places[i], boundsWidth, characterHeight);
-        FillPath(*Gr, transform.map(characterPath), Brush);
+        if (onePath)
+            whole.addPath(transform.map(characterPath));
+        else
+            FillPath(*Gr, transform.map(characterPath), Brush);
     }
+    if (onePath && !whole.isEmpty())
+        FillPath(*Gr, whole, Brush);
 }
 
 void DrawTextInBox(QPainter* aGr, const QString& aText, const QRectF& aBox,

@@ -115,11 +115,48 @@ void FillPath(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrus
     }
     // Qt's PDF writer prints every coordinate with nine significant digits;
     // a label's text is thousands of curve points. Whole device units (at a
-    // PDF's 1200 dpi, 1/50 mm) print in a third of the bytes and look the same.
-    QPainterPath device = aPainter.deviceTransform().map(aPath);
-    for (int i = 0; i < device.elementCount(); ++i) {
-        const QPainterPath::Element element = device.elementAt(i);
-        device.setElementPositionAt(i, std::round(element.x), std::round(element.y));
+    // PDF's 1200 dpi, 1/50 mm) print in a third of the bytes and look the
+    // same; a curve that is straight to within half a unit becomes a line,
+    // and a point where the last one was is left out.
+    const QPainterPath mapped = aPainter.deviceTransform().map(aPath);
+    QPainterPath device;
+    device.setFillRule(mapped.fillRule());
+    const auto rounded = [](const QPainterPath::Element& aElement) {
+        return QPointF(std::round(aElement.x), std::round(aElement.y));
+    };
+    // Distance of aPoint from the line through aFrom and aTo, or from aFrom when they meet.
+    const auto offLine = [](QPointF aPoint, QPointF aFrom, QPointF aTo) {
+        const QPointF chord = aTo - aFrom;
+        const double length = std::hypot(chord.x(), chord.y());
+        const QPointF towards = aPoint - aFrom;
+        if (length == 0)
+            return std::hypot(towards.x(), towards.y());
+        return std::abs(chord.x() * towards.y() - chord.y() * towards.x()) / length;
+    };
+    QPointF current;
+    for (int i = 0; i < mapped.elementCount(); ++i) {
+        const QPainterPath::Element element = mapped.elementAt(i);
+        const QPointF point = rounded(element);
+        if (element.isMoveTo()) {
+            device.moveTo(point);
+            current = point;
+        } else if (element.isLineTo()) {
+            if (point != current)
+                device.lineTo(point);
+            current = point;
+        } else if (element.isCurveTo() && i + 2 < mapped.elementCount()) {
+            const QPointF control = point;
+            const QPointF control2 = rounded(mapped.elementAt(i + 1));
+            const QPointF end = rounded(mapped.elementAt(i + 2));
+            i += 2;
+            if (offLine(control, current, end) <= 0.5 && offLine(control2, current, end) <= 0.5) {
+                if (end != current)
+                    device.lineTo(end);
+            } else {
+                device.cubicTo(control, control2, end);
+            }
+            current = end;
+        }
     }
     QBrush brush = aBrush;
     brush.setTransform(brush.transform() * aPainter.worldTransform());
