@@ -73,3 +73,23 @@ TLabelItem* TLabelDocument::RingByTag(int aTag)
     default: return nullptr;
     }
 }
+
+TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc)
+{
+    TLabelRead read;
+    const QFileInfo info(aFile);
+    if (info.exists() && !info.isFile()) {
+        read.Error = QStringLiteral("%1: not a label file").arg(aFile);
+        return read;
+    }
+    const TLoadReport report = aDoc.LoadFromFile(aFile);
+    if (!report.FileFound)
+        read.Error = QStringLiteral("%1: no such label file").arg(aFile);
+    // Not read at all (not a label file, too large): refused rather than
+    // rendered from defaults. The message names the file.
+    else if (!report.ReadError.isEmpty())
+        read.Error = report.ReadError;
+    else
+        read.Warnings = report.Errors + report.Warnings;
+    return read;
+}

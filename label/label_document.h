@@ -27,6 +27,8 @@ struct TLoadReport
     bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }
 };
 
+struct TLabelRead;
+
 // The ten elements of one label design. Widget-free: the editor window, the
 // command-line renderer and the tests all use it.
 class TLabelDocument
@@ -68,3 +70,16 @@ public:
     // Every field of every element, so an edit that changes nothing can be told apart.
     bool operator==(const TLabelDocument&) const = default;
 };
+
+// A label file read to be rendered: Error names the file when it is not there
+// or cannot be used at all (a folder, not a label file, too large), and the
+// label is then not to be rendered; Warnings are the load report's colour
+// errors and warnings, to be told but not to stop it.
+struct TLabelRead
+{
+    QString Error;
+    QStringList Warnings;
+
+    bool Ok() const { return Error.isEmpty(); }
+};
+TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc);

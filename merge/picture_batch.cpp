@@ -5,8 +5,6 @@
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 
-#include <QFileInfo>
-
 namespace {
 
 // The label of aJob, read from its file when it names one; false after
@@ -17,25 +15,11 @@ bool JobDocument(const TPictureJob& aJob, TLabelDocument& aDocument, TLabelResul
         aDocument = aJob.Document;
         return true;
     }
-    const QFileInfo info(aJob.LabelFile);
-    if (info.exists() && !info.isFile()) {
-        aResult.Error = QStringLiteral("%1: not a label file").arg(aJob.Source);
-        return false;
-    }
-    const TLoadReport report = aDocument.LoadFromFile(aJob.LabelFile);
-    if (!report.FileFound) {
-        aResult.Error = QStringLiteral("%1: no such label file").arg(aJob.Source);
-        return false;
-    }
-    // Not read at all (not a label file, too large): refused rather than
-    // rendered from defaults. The message names the file.
-    if (!report.ReadError.isEmpty()) {
-        aResult.Error = report.ReadError;
-        return false;
-    }
-    for (const QString& problem : report.Errors + report.Warnings)
+    const TLabelRead read = ReadLabelToRender(aJob.LabelFile, aDocument);
+    aResult.Error = read.Error;
+    for (const QString& problem : read.Warnings)
         aResult.Warnings << QStringLiteral("%1: %2").arg(aJob.Source, problem);
-    return true;
+    return read.Ok();
 }
 
 }  // namespace

@@ -96,27 +96,12 @@ bool IsPdf(const QString& aOutput)
 // Reads one label file into aDoc; false after printing why it failed.
 bool LoadLabel(const QString& aLabel, TLabelDocument& aDoc)
 {
-    const QFileInfo info(aLabel);
-    if (!info.exists()) {
-        Error(QStringLiteral("%1: no such label file").arg(aLabel));
+    const TLabelRead read = ReadLabelToRender(aLabel, aDoc);
+    if (!read.Ok()) {
+        Error(read.Error);
         return false;
     }
-    if (!info.isFile()) {
-        Error(QStringLiteral("%1: not a label file").arg(aLabel));
-        return false;
-    }
-    const TLoadReport report = aDoc.LoadFromFile(aLabel);
-    if (!report.FileFound) {
-        Error(QStringLiteral("%1: no such label file").arg(aLabel));
-        return false;
-    }
-    // Not read at all (not a label file, too large): refused rather than
-    // rendered from defaults. The message names the file.
-    if (!report.ReadError.isEmpty()) {
-        Error(report.ReadError);
-        return false;
-    }
-    for (const QString& problem : report.Errors + report.Warnings)
+    for (const QString& problem : read.Warnings)
         Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
     return true;
 }
