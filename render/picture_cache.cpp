@@ -368,13 +368,6 @@ QImage TPictureCache::Derived(const QString& aPath, const QString& aKey)
     return found->Image;
 }
 
-void TPictureCache::StoreDerived(const QString& aPath, const QString& aKey, const QImage& aImage)
-{
-    Lock lock(FMutex);
-    if (Entry* entry = Current(aPath, lock))
-        StoreDerivedLocked(*entry, aKey, aImage);
-}
-
 QImage TPictureCache::Derived(const QString& aPath, const QString& aKey, const std::function<QImage()>& aMake)
 {
     Lock lock(FMutex);

@@ -72,7 +72,6 @@ public:
     // A picture derived from the current contents of aPath and stored under
     // aKey; null when none is stored or the file changed since.
     QImage Derived(const QString& aPath, const QString& aKey);
-    void StoreDerived(const QString& aPath, const QString& aKey, const QImage& aImage);
     // The picture derived under aKey, made by aMake when it is not stored yet;
     // others asking for it meanwhile wait for this one. A null result is not
     // stored. Null too when aPath names no file.
