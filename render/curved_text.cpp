@@ -9,6 +9,7 @@
 #include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPen>
 #include <QRawFont>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -38,6 +40,43 @@ QFont MakeFont(const QString& aName, int aPixelSize)
     font.setPixelSize(aPixelSize);
     return font;
 }
+
+// A PDF (and a printer, which is fed one) takes texts as text in the
+// embedded font: a few bytes a character where the outlines take hundreds,
+// and a text the reader can search and copy.
+bool WritesText(const QPainter& aPainter)
+{
+    const QPaintEngine* engine = aPainter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Pdf;
+}
+
+// Draws glyph runs in one brush, each set of them mapped into the painter's
+// coordinates by a transform of its own; the painter's state is kept.
+class TRunWriter
+{
+public:
+    TRunWriter(QPainter& aPainter, const QBrush& aBrush) : FPainter(aPainter), FWorld(aPainter.worldTransform())
+    {
+        FPainter.save();
+        // Text is drawn with the pen's brush.
+        FPainter.setPen(QPen(aBrush, 1));
+        FPainter.setBrush(Qt::NoBrush);
+    }
+    ~TRunWriter() { FPainter.restore(); }
+    TRunWriter(const TRunWriter&) = delete;
+    TRunWriter& operator=(const TRunWriter&) = delete;
+
+    void Draw(const QList<QGlyphRun>& aRuns, const QTransform& aToPainter)
+    {
+        FPainter.setWorldTransform(aToPainter * FWorld);
+        for (const QGlyphRun& run : aRuns)
+            FPainter.drawGlyphRun(QPointF(), run);
+    }
+
+private:
+    QPainter& FPainter;
+    const QTransform FWorld;
+};
 
 QString LayoutKey(const QString& aText, double aWidth, double aHeight)
 {
@@ -95,14 +134,34 @@ public:
         return outline;
     }
 
-    QPainterPath WrappedOutline(const QString& aText, double aWidth, double aHeight)
+    // The glyphs of one cluster as positioned runs, baseline at the ascent
+    // like the outline: what a PDF shows as text in an embedded font.
+    QList<QGlyphRun> Runs(const QString& aCluster)
+    {
+        const auto found = FRuns.constFind(aCluster);
+        if (found != FRuns.cend())
+            return *found;
+        if (FRuns.size() >= MaxCachedClusters)
+            FRuns.clear();
+        QTextLayout layout(aCluster, Font);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid())
+            line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        const QList<QGlyphRun> runs = LineRuns(layout);
+        FRuns.insert(aCluster, runs);
+        return runs;
+    }
+
+    QList<QGlyphRun> WrappedRuns(const QString& aText, double aWidth, double aHeight)
     {
         const QString key = LayoutKey(aText, aWidth, aHeight);
-        const auto found = FLayouts.constFind(key);
-        if (found != FLayouts.cend())
+        const auto found = FWrappedRuns.constFind(key);
+        if (found != FWrappedRuns.cend())
             return *found;
-        if (FLayouts.size() >= MaxCachedLayouts)
-            FLayouts.clear();
+        if (FWrappedRuns.size() >= MaxCachedLayouts)
+            FWrappedRuns.clear();
 
         QTextLayout layout(aText, Font);
         QTextOption option(Qt::AlignHCenter);
@@ -119,24 +178,30 @@ public:
             line.setPosition(QPointF(0, top));
         }
         layout.endLayout();
+        const QList<QGlyphRun> runs = LineRuns(layout);
+        FWrappedRuns.insert(key, runs);
+        return runs;
+    }
+
+    QPainterPath WrappedOutline(const QString& aText, double aWidth, double aHeight)
+    {
+        const QString key = LayoutKey(aText, aWidth, aHeight);
+        const auto found = FLayouts.constFind(key);
+        if (found != FLayouts.cend())
+            return *found;
+        if (FLayouts.size() >= MaxCachedLayouts)
+            FLayouts.clear();
 
         QPainterPath outline;
         outline.setFillRule(Qt::WindingFill);
-        for (int i = 0; i < layout.lineCount(); ++i) {
-            const QTextLine line = layout.lineAt(i);
-            // Every line keeps the face's own baseline, even where a fallback
-            // font with a taller ascent takes part in it.
-            const double shift = line.y() + Ascent - (line.y() + line.ascent());
-            const QList<QGlyphRun> runs = line.glyphRuns();
-            for (const QGlyphRun& run : runs) {
-                const QRawFont rawFont = run.rawFont();
-                const QList<quint32> glyphs = run.glyphIndexes();
-                const QList<QPointF> positions = run.positions();
-                for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g) {
-                    QPainterPath glyph = rawFont.pathForGlyph(glyphs[g]);
-                    glyph.translate(positions[g].x(), positions[g].y() + shift);
-                    outline.addPath(glyph);
-                }
+        for (const QGlyphRun& run : WrappedRuns(aText, aWidth, aHeight)) {
+            const QRawFont rawFont = run.rawFont();
+            const QList<quint32> glyphs = run.glyphIndexes();
+            const QList<QPointF> positions = run.positions();
+            for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g) {
+                QPainterPath glyph = rawFont.pathForGlyph(glyphs[g]);
+                glyph.translate(positions[g]);
+                outline.addPath(glyph);
             }
         }
         FLayouts.insert(key, outline);
@@ -154,6 +219,29 @@ private:
     QHash<QString, double> FAdvances;
     QHash<QString, QPainterPath> FOutlines;
     QHash<QString, QPainterPath> FLayouts;
+    QHash<QString, QList<QGlyphRun>> FRuns;
+    QHash<QString, QList<QGlyphRun>> FWrappedRuns;
+
+    // The glyph runs of every line of aLayout. Every line keeps the face's
+    // own baseline, even where a fallback font with a taller ascent takes
+    // part in it.
+    QList<QGlyphRun> LineRuns(const QTextLayout& aLayout) const
+    {
+        QList<QGlyphRun> all;
+        for (int i = 0; i < aLayout.lineCount(); ++i) {
+            const QTextLine line = aLayout.lineAt(i);
+            const double shift = line.y() + Ascent - (line.y() + line.ascent());
+            const QList<QGlyphRun> runs = line.glyphRuns();
+            for (QGlyphRun run : runs) {
+                QList<QPointF> positions = run.positions();
+                for (QPointF& position : positions)
+                    position.ry() += shift;
+                run.setPositions(positions);
+                all.append(run);
+            }
+        }
+        return all;
+    }
 };
 
 TLabelFont::TLabelFont(std::shared_ptr<TFontFace> aFace, double aEmSize)
@@ -203,6 +291,18 @@ QPainterPath TLabelFont::ReferenceWrappedOutline(const QString& aText, double aW
     if (!FFace || aText.isEmpty())
         return {};
     return FFace->WrappedOutline(aText, aWidth / Scale(), aHeight / Scale());
+}
+
+QList<QGlyphRun> TLabelFont::ReferenceRuns(const QString& aCluster) const
+{
+    return FFace ? FFace->Runs(aCluster) : QList<QGlyphRun>();
+}
+
+QList<QGlyphRun> TLabelFont::ReferenceWrappedRuns(const QString& aText, double aWidth, double aHeight) const
+{
+    if (!FFace || aText.isEmpty())
+        return {};
+    return FFace->WrappedRuns(aText, aWidth / Scale(), aHeight / Scale());
 }
 
 TLabelFont TFontCache::Font(const QString& aName, double aEmSize)
@@ -318,9 +418,13 @@ void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
     // of a change of the drawing state for every character. Glyph contours
     // turn as TrueType has them, so winding fills them as their own rule
     // does, also where neighbours touch.
-    const bool onePath = Gr->paintEngine() && Gr->paintEngine()->type() != QPaintEngine::Raster;
+    const bool asText = WritesText(*Gr);
+    const bool onePath = !asText && Gr->paintEngine() && Gr->paintEngine()->type() != QPaintEngine::Raster;
     QPainterPath whole;
     whole.setFillRule(Qt::WindingFill);
+    std::optional<TRunWriter> writer;
+    if (asText)
+        writer.emplace(*Gr, Brush);
 
     for (qsizetype i = 0; i < places.size(); ++i) {
         const QPainterPath characterPath = Fnt.ReferenceOutline(characters[i]);
@@ -330,7 +434,9 @@ void DrawCurvedTextOrg(QPainter* Gr, const QString& text, QPoint Centre,
         const double boundsWidth = characterPath.boundingRect().width() * scale;
         const QTransform transform =
             toPixels * CharacterTransform(places[i], boundsWidth, characterHeight);
-        if (onePath)
+        if (asText)
+            writer->Draw(Fnt.ReferenceRuns(characters[i]), transform);
+        else if (onePath)
             whole.addPath(transform.map(characterPath));
         else
             FillPath(*Gr, transform.map(characterPath), Brush);
@@ -354,6 +460,14 @@ void DrawTextInBox(QPainter* aGr, const QString& aText, const QRectF& aBox,
     const QTransform transform = QTransform::fromScale(scale, scale)
         * QTransform::fromTranslate(aBox.center().x() - lineWidth / 2, aBox.top());
     const QPainterPath path = transform.map(outline);
+    if (WritesText(*aGr)) {
+        aGr->save();
+        if (!aBox.contains(path.controlPointRect()))
+            aGr->setClipRect(aBox, Qt::IntersectClip);
+        TRunWriter(*aGr, aBrush).Draw(aFnt.ReferenceWrappedRuns(aText, lineWidth, aBox.height()), transform);
+        aGr->restore();
+        return;
+    }
 
     aGr->save();
     // Clipping costs a little, so only a text that reaches out of its box pays it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGlyphRun>
 #include <QHash>
 #include <QList>
 #include <QPainterPath>
@@ -52,6 +53,10 @@ public:
     // laid out.
     QPainterPath ReferenceWrappedOutline(const QString& aText, double aWidth,
                                          double aHeight) const;
+
+    // The same two as glyph runs, placed as the outlines are.
+    QList<QGlyphRun> ReferenceRuns(const QString& aCluster) const;
+    QList<QGlyphRun> ReferenceWrappedRuns(const QString& aText, double aWidth, double aHeight) const;
 
 private:
     friend class TFontCache;

@@ -113,8 +113,8 @@ void FillPath(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrus
         aPainter.fillPath(aPath, aBrush);
         return;
     }
-    // Qt's PDF writer prints every coordinate with nine significant digits;
-    // a label's text is thousands of curve points. Whole device units (at a
+    // Qt's PDF writer prints every coordinate with nine significant digits,
+    // and an outline is many curve points. Whole device units (at a
     // PDF's 1200 dpi, 1/50 mm) print in a third of the bytes and look the
     // same; a curve that is straight to within half a unit becomes a line,
     // and a point where the last one was is left out.

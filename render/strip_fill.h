@@ -32,7 +32,7 @@ class QPainterPath;
 using TInsideRect = std::function<QRect(int aTop, int aBottom)>;
 
 // QPainter::fillPath; on a PDF, with the path's points rounded to whole
-// device units, which makes its text a third of the size.
+// device units, which prints them in a third of the bytes.
 void FillPath(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush);
 
 void FillPathInStrips(QPainter& aPainter, const QPainterPath& aPath, const QBrush& aBrush,

@@ -463,8 +463,18 @@ void TstPrint::pdfPages()
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QString::number(pages));
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Title")), doc.FLabelName.Text);
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Creator")), QStringLiteral("Merovik"));
-    // No raster picture: rings and texts are drawn as paths.
+    // No raster picture: rings are paths, texts are text in embedded fonts,
+    // so a reader finds the straight ones.
     QCOMPARE(PdfImages(pdf).size(), 0);
+    const QString text = Execute(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).Out;
+    QVERIFY2(text.contains(doc.FLabelType.Text) && text.contains(doc.FLabelDate.Text), qPrintable(text));
+    const QStringList fonts = Execute(QStringLiteral("pdffonts"), {pdf}).Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts) {
+        // name, type, encoding, then "emb sub uni object generation".
+        const QStringList fields = font.simplified().split(QLatin1Char(' '));
+        QVERIFY2(fields.size() >= 8 && fields[fields.size() - 5] == QLatin1String("yes"), qPrintable(font));
+    }
 }
 
 void TstPrint::labelMatchesRaster_data()
