@@ -78,6 +78,21 @@ private:
     const QTransform FWorld;
 };
 
+// The value kept under aKey, made by aMake when there is none yet. Past
+// aLimit entries the cache starts afresh rather than grow without bound.
+template <typename T, typename Make>
+T Cached(QHash<QString, T>& aCache, const QString& aKey, qsizetype aLimit, const Make& aMake)
+{
+    const auto found = aCache.constFind(aKey);
+    if (found != aCache.cend())
+        return *found;
+    if (aCache.size() >= aLimit)
+        aCache.clear();
+    T value = aMake();
+    aCache.insert(aKey, value);
+    return value;
+}
+
 QString LayoutKey(const QString& aText, double aWidth, double aHeight)
 {
     return QString::number(aWidth, 'g', 17) + QLatin1Char('|') + QString::number(aHeight, 'g', 17)
@@ -108,104 +123,75 @@ public:
 
     double Advance(const QString& aCluster)
     {
-        const auto found = FAdvances.constFind(aCluster);
-        if (found != FAdvances.cend())
-            return *found;
-        if (FAdvances.size() >= MaxCachedClusters)
-            FAdvances.clear();
-        const double advance = Metrics.horizontalAdvance(aCluster);
-        FAdvances.insert(aCluster, advance);
-        return advance;
+        return Cached(FAdvances, aCluster, MaxCachedClusters, [&] { return Metrics.horizontalAdvance(aCluster); });
     }
 
     QPainterPath Outline(const QString& aCluster)
     {
-        const auto found = FOutlines.constFind(aCluster);
-        if (found != FOutlines.cend())
-            return *found;
-        if (FOutlines.size() >= MaxCachedClusters)
-            FOutlines.clear();
-        QPainterPath outline;
-        // addText takes the baseline; the line box's top goes to the origin.
-        outline.addText(QPointF(0, Ascent), Font, aCluster);
-        outline.setFillRule(Qt::OddEvenFill);
-        outline.boundingRect();  // computed once, shared by every copy
-        FOutlines.insert(aCluster, outline);
-        return outline;
+        return Cached(FOutlines, aCluster, MaxCachedClusters, [&] {
+            QPainterPath outline;
+            // addText takes the baseline; the line box's top goes to the origin.
+            outline.addText(QPointF(0, Ascent), Font, aCluster);
+            outline.setFillRule(Qt::OddEvenFill);
+            outline.boundingRect();  // computed once, shared by every copy
+            return outline;
+        });
     }
 
     // The glyphs of one cluster as positioned runs, baseline at the ascent
     // like the outline: what a PDF shows as text in an embedded font.
     QList<QGlyphRun> Runs(const QString& aCluster)
     {
-        const auto found = FRuns.constFind(aCluster);
-        if (found != FRuns.cend())
-            return *found;
-        if (FRuns.size() >= MaxCachedClusters)
-            FRuns.clear();
-        QTextLayout layout(aCluster, Font);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        if (line.isValid())
-            line.setPosition(QPointF(0, 0));
-        layout.endLayout();
-        const QList<QGlyphRun> runs = LineRuns(layout);
-        FRuns.insert(aCluster, runs);
-        return runs;
+        return Cached(FRuns, aCluster, MaxCachedClusters, [&] {
+            QTextLayout layout(aCluster, Font);
+            layout.beginLayout();
+            QTextLine line = layout.createLine();
+            if (line.isValid())
+                line.setPosition(QPointF(0, 0));
+            layout.endLayout();
+            return LineRuns(layout);
+        });
     }
 
     QList<QGlyphRun> WrappedRuns(const QString& aText, double aWidth, double aHeight)
     {
-        const QString key = LayoutKey(aText, aWidth, aHeight);
-        const auto found = FWrappedRuns.constFind(key);
-        if (found != FWrappedRuns.cend())
-            return *found;
-        if (FWrappedRuns.size() >= MaxCachedLayouts)
-            FWrappedRuns.clear();
-
-        QTextLayout layout(aText, Font);
-        QTextOption option(Qt::AlignHCenter);
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        // Only lines that can show are laid out, so a very long text costs
-        // no more than two lines of it.
-        for (double top = 0; top < aHeight; top += LineSpacing) {
-            QTextLine line = layout.createLine();
-            if (!line.isValid())
-                break;
-            line.setLineWidth(aWidth);
-            line.setPosition(QPointF(0, top));
-        }
-        layout.endLayout();
-        const QList<QGlyphRun> runs = LineRuns(layout);
-        FWrappedRuns.insert(key, runs);
-        return runs;
+        return Cached(FWrappedRuns, LayoutKey(aText, aWidth, aHeight), MaxCachedLayouts, [&] {
+            QTextLayout layout(aText, Font);
+            QTextOption option(Qt::AlignHCenter);
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            // Only lines that can show are laid out, so a very long text costs
+            // no more than two lines of it.
+            for (double top = 0; top < aHeight; top += LineSpacing) {
+                QTextLine line = layout.createLine();
+                if (!line.isValid())
+                    break;
+                line.setLineWidth(aWidth);
+                line.setPosition(QPointF(0, top));
+            }
+            layout.endLayout();
+            return LineRuns(layout);
+        });
     }
 
     QPainterPath WrappedOutline(const QString& aText, double aWidth, double aHeight)
     {
-        const QString key = LayoutKey(aText, aWidth, aHeight);
-        const auto found = FLayouts.constFind(key);
-        if (found != FLayouts.cend())
-            return *found;
-        if (FLayouts.size() >= MaxCachedLayouts)
-            FLayouts.clear();
-
-        QPainterPath outline;
-        outline.setFillRule(Qt::WindingFill);
-        for (const QGlyphRun& run : WrappedRuns(aText, aWidth, aHeight)) {
-            const QRawFont rawFont = run.rawFont();
-            const QList<quint32> glyphs = run.glyphIndexes();
-            const QList<QPointF> positions = run.positions();
-            for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g) {
-                QPainterPath glyph = rawFont.pathForGlyph(glyphs[g]);
-                glyph.translate(positions[g]);
-                outline.addPath(glyph);
+        return Cached(FLayouts, LayoutKey(aText, aWidth, aHeight), MaxCachedLayouts, [&] {
+            QPainterPath outline;
+            outline.setFillRule(Qt::WindingFill);
+            for (const QGlyphRun& run : WrappedRuns(aText, aWidth, aHeight)) {
+                const QRawFont rawFont = run.rawFont();
+                const QList<quint32> glyphs = run.glyphIndexes();
+                const QList<QPointF> positions = run.positions();
+                for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g) {
+                    QPainterPath glyph = rawFont.pathForGlyph(glyphs[g]);
+                    glyph.translate(positions[g]);
+                    outline.addPath(glyph);
+                }
             }
-        }
-        FLayouts.insert(key, outline);
-        return outline;
+            return outline;
+        });
     }
 
     QFont Font;
