@@ -5,6 +5,11 @@
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 
+#include <QFileInfo>
+
+#include <map>
+#include <memory>
+
 namespace {
 
 // The label of aJob, read from its file when it names one; false after
@@ -28,6 +33,14 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
                             int aQuality, const TBatchCallbacks& aCallbacks)
 {
     TBatchResult result;
+    // Each folder the batch writes into, with the pictures written there: they
+    // reach the disk together at the end.
+    struct TFolder
+    {
+        std::unique_ptr<TFolderSync> Sync;
+        int Written = 0;
+    };
+    std::map<QString, TFolder> folders;
     const auto work = [&](int aIndex, TLabelRenderer& aRenderer) {
         const TPictureJob& job = aJobs[aIndex];
         TLabelResult made;
@@ -48,11 +61,18 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
         for (const QString& warning : aMade.Warnings)
             if (aCallbacks.Warning)
                 aCallbacks.Warning(warning);
+        const QString& output = aJobs[aIndex].Output;
         QString error = aMade.Error;
-        if (error.isEmpty())
-            error = WriteFileAtomically(aJobs[aIndex].Output, aMade.Bytes);
+        TFolder* folder = nullptr;
+        if (error.isEmpty()) {
+            folder = &folders[QFileInfo(output).absolutePath()];
+            if (!folder->Sync)
+                folder->Sync = std::make_unique<TFolderSync>(QFileInfo(output).absolutePath());
+            error = WriteFileForBatch(output, aMade.Bytes);
+        }
         if (error.isEmpty()) {
             ++result.Written;
+            ++folder->Written;
         } else {
             ++result.Failed;
             if (aCallbacks.Error)
@@ -61,5 +81,15 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
         return !aCallbacks.Progress || aCallbacks.Progress(aIndex + 1, int(aJobs.size()));
     };
     result.Cancelled = !aPool.Run(int(aJobs.size()), work, deliver);
+    for (auto& [path, folder] : folders) {
+        const QString error = folder.Sync->Sync();
+        if (error.isEmpty() || folder.Written == 0)
+            continue;
+        // The system lost some of them and does not say which.
+        result.Written -= folder.Written;
+        result.Failed += folder.Written;
+        if (aCallbacks.Error)
+            aCallbacks.Error(error);
+    }
     return result;
 }

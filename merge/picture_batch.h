@@ -38,7 +38,8 @@ struct TBatchResult
 };
 
 // Renders every job on the pool's workers and writes the pictures in job
-// order, each atomically, through the same writers as the editor's export.
+// order, each replacing its file whole, through the same encoders as the
+// editor's export; they reach the disk together at the end of the batch.
 // A label that cannot be read or written is reported and the rest go on.
 TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, const QString& aFormat,
                             int aQuality, const TBatchCallbacks& aCallbacks);

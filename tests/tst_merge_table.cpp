@@ -1,6 +1,7 @@
 // Merge tables: the reader on tables as spreadsheets save them, the errors a
 // broken table gives, a row's label against the label file with its values,
 // and the output pictures' names.
+#include "label/atomic_file.h"
 #include "merge/label_pool.h"
 #include "merge/merge_table.h"
 #include "merge/picture_batch.h"
@@ -16,6 +17,8 @@
 #include <chrono>
 #include <random>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,6 +107,8 @@ private slots:
     void poolDeliversInOrder_data();
     void poolDeliversInOrder();
     void mergeDecodesThePhotoOnce();
+    void batchPictureReplacesWhole_data();
+    void batchPictureReplacesWhole();
 };
 
 void TstMergeTable::initTestCase()
@@ -419,6 +424,47 @@ void TstMergeTable::mergeDecodesThePhotoOnce()
         const TEncodedPicture expected = EncodeRaster(alone.Raster(), QStringLiteral("jpg"), 98);
         QVERIFY2(ReadAll(outputs.Files[row]) == expected.Bytes, qPrintable(outputs.Files[row]));
     }
+}
+
+void TstMergeTable::batchPictureReplacesWhole_data()
+{
+    QTest::addColumn<int>("earlierMode");  // 0: no earlier picture
+    QTest::addColumn<bool>("link");        // the output is a link to the picture
+    QTest::newRow("new picture as any new file") << 0 << false;
+    QTest::newRow("replaced picture readable by its owner only") << 0600 << false;
+    QTest::newRow("replaced picture readable by the group") << 0640 << false;
+    QTest::newRow("written through a link") << 0644 << true;
+}
+
+// A batch picture replaces its file whole, with the permissions a saved file
+// would have, and leaves nothing beside it.
+void TstMergeTable::batchPictureReplacesWhole()
+{
+    QFETCH(int, earlierMode);
+    QFETCH(bool, link);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("etiket.jpg"));
+    const QString output = link ? dir.filePath(QStringLiteral("link.jpg")) : picture;
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    QVERIFY(WriteAll(plain, "made as any new file"));
+    if (earlierMode != 0) {
+        QVERIFY(WriteAll(picture, "earlier"));
+        QVERIFY(::chmod(QFile::encodeName(picture).constData(), mode_t(earlierMode)) == 0);
+    }
+    if (link)
+        QVERIFY(QFile::link(picture, output));
+
+    TFolderSync sync(dir.path());
+    QCOMPARE(WriteFileForBatch(output, "picture"), QString());
+    QCOMPARE(sync.Sync(), QString());
+    QCOMPARE(ReadAll(picture), QByteArray("picture"));
+    QCOMPARE(QFileInfo(output).isSymLink(), link);
+    struct stat written = {};
+    struct stat fresh = {};
+    QVERIFY(::stat(QFile::encodeName(picture).constData(), &written) == 0);
+    QVERIFY(::stat(QFile::encodeName(plain).constData(), &fresh) == 0);
+    QCOMPARE(int(written.st_mode & 07777), earlierMode != 0 ? earlierMode : int(fresh.st_mode & 07777));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), link ? 3 : 2);
 }
 
 QTEST_MAIN(TstMergeTable)
