@@ -13,12 +13,6 @@
 
 namespace {
 
-// The system's words for errno aError, as QFile reports them.
-QString Reason(int aError)
-{
-    return qt_error_string(aError);
-}
-
 // Opens aFolder for syncing its file system; -1 when it cannot be opened.
 int OpenFolder(const QString& aFolder)
 {
@@ -69,7 +63,7 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
     struct stat earlier = {};
     const bool replaces = ::stat(target.constData(), &earlier) == 0;
     if (replaces && ::access(target.constData(), W_OK) != 0)
-        return WriteFailure(aFileName, Reason(errno));
+        return WriteFailure(aFileName, qt_error_string(errno));
 
     // Beside the file, so the rename stays on one file system; 0666 lets the
     // user's umask decide a new file's permissions, as for any other file.
@@ -82,7 +76,7 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
             break;
     }
     if (handle < 0)
-        return WriteFailure(aFileName, Reason(errno));
+        return WriteFailure(aFileName, qt_error_string(errno));
 
     int error = 0;
     qsizetype written = 0;
@@ -96,7 +90,7 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
         }
         written += count;
     }
-    if (error == 0 && replaces && ::fchmod(handle, earlier.st_mode & 07777) != 0)
+    if (error == 0 && replaces && ::fchmod(handle, earlier.st_mode & 0777) != 0)
         error = errno;
     // Some file systems (NFS) report a failed write only here.
     if (::close(handle) != 0 && error == 0)
@@ -105,7 +99,7 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.constData());  // the earlier file stays as it was
-        return WriteFailure(aFileName, Reason(error));
+        return WriteFailure(aFileName, qt_error_string(error));
     }
     return {};
 }
@@ -129,6 +123,6 @@ QString TFolderSync::Sync()
     // One flush of the folder's file system writes the whole batch with one
     // journal commit, and reports a write the disk failed since the opening.
     if (::syncfs(FHandle) != 0)
-        return WriteFailure(FFolder, Reason(errno));
+        return WriteFailure(FFolder, qt_error_string(errno));
     return {};
 }

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <map>
-#include <memory>
 
 namespace {
 
@@ -37,7 +36,8 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
     // reach the disk together at the end.
     struct TFolder
     {
-        std::unique_ptr<TFolderSync> Sync;
+        explicit TFolder(const QString& aPath) : Sync(aPath) {}
+        TFolderSync Sync;
         int Written = 0;
     };
     std::map<QString, TFolder> folders;
@@ -65,9 +65,8 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
         QString error = aMade.Error;
         TFolder* folder = nullptr;
         if (error.isEmpty()) {
-            folder = &folders[QFileInfo(output).absolutePath()];
-            if (!folder->Sync)
-                folder->Sync = std::make_unique<TFolderSync>(QFileInfo(output).absolutePath());
+            const QString path = QFileInfo(output).absolutePath();
+            folder = &folders.try_emplace(path, path).first->second;
             error = WriteFileForBatch(output, aMade.Bytes);
         }
         if (error.isEmpty()) {
@@ -82,7 +81,7 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
     };
     result.Cancelled = !aPool.Run(int(aJobs.size()), work, deliver);
     for (auto& [path, folder] : folders) {
-        const QString error = folder.Sync->Sync();
+        const QString error = folder.Sync.Sync();
         if (error.isEmpty() || folder.Written == 0)
             continue;
         // The system lost some of them and does not say which.
