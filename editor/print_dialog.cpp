@@ -125,6 +125,11 @@ QString PrintProblemText(const TPrintProblem& aProblem)
         return QStringLiteral("De schaal moet tussen %1 en %2 % liggen")
             .arg(Millimetres(TCalibration::MinScale), Millimetres(TCalibration::MaxScale));
     case TKind::NothingToPrint: return QStringLiteral("Er is niets om af te drukken");
+    case TKind::LargerThanDieCut:
+        return QStringLiteral("De diameter (%1 mm) is groter dan de uitsnede van het etiket (%2 mm): de druk zou over de rand gaan")
+            .arg(Millimetres(aProblem.Value), Millimetres(aProblem.Limit));
+    case TKind::GridsOverlap:
+        return QStringLiteral("De labels op positie %1 en %2 overlappen").arg(aProblem.Position).arg(aProblem.Count);
     }
     return {};
 }

@@ -102,7 +102,8 @@ TPrintPreferences LoadPrintPreferences(const TIniFile& aFile)
         layout.Name = aFile.ReadString(section, Key(i, "Name"), QString()).trimmed();
         const std::optional<TPaper> paper = PaperFromName(aFile.ReadString(section, Key(i, "Paper"), QString()));
         // A kept layout is a sheet's; one without a name could not be chosen.
-        if (layout.Name.isEmpty() || !paper || *paper == TPaper::Label || preferences.Layout(layout.Name))
+        if (layout.Name.isEmpty() || !paper || *paper == TPaper::Label || *paper == TPaper::Other
+            || preferences.Layout(layout.Name))
             continue;
         layout.Paper = *paper;
         layout.Diameter = ReadNumber(aFile, Key(i, "Diameter"), 60);

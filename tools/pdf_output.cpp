@@ -70,7 +70,7 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
     TPaper paper = TPaper::Label;
     if (aParser.isSet(aOptions.Sheet)) {
         const std::optional<TPaper> sheet = PaperFromName(aParser.value(aOptions.Sheet));
-        if (!sheet || *sheet == TPaper::Label) {
+        if (!sheet || *sheet == TPaper::Label || *sheet == TPaper::Other) {
             aError = QStringLiteral("--sheet must be a4 or letter, not \"%1\"").arg(aParser.value(aOptions.Sheet));
             return std::nullopt;
         }
@@ -175,6 +175,12 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(TCalibration::MaxScale)
             .arg(aProblem.Value);
     case TKind::NothingToPrint: return QStringLiteral("nothing to print");
+    case TKind::LargerThanDieCut:
+        return QStringLiteral("--diameter %1 mm is larger than the product's die-cut of %2 mm: the print would cross the cut")
+            .arg(aProblem.Value)
+            .arg(aProblem.Limit);
+    case TKind::GridsOverlap:
+        return QStringLiteral("the labels at positions %1 and %2 overlap").arg(aProblem.Position).arg(aProblem.Count);
     }
     return {};
 }
