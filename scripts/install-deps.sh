@@ -20,6 +20,7 @@ PACKAGES=(
   libgl-dev
   libbenchmark-dev
   libcsv-dev
+  glabels-data
   fonts-liberation2
   fonts-dejavu-core
   xvfb

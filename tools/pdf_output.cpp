@@ -55,10 +55,38 @@ QString TPdfOptions::FirstGiven(const QCommandLineParser& aParser) const
 }
 
 std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCommandLineParser& aParser,
-                                          int aSizeItem, QString& aError)
+                                          int aSizeItem, const std::function<const TLabelCatalogue&()>& aCatalogue,
+                                          QString& aError)
 {
     TPdfRequest request;
     double diameter = DefaultDiameter(aSizeItem);
+    std::optional<TSheetLayout> product;
+    if (aParser.isSet(aOptions.Product)) {
+        if (aParser.isSet(aOptions.Sheet)) {
+            aError = QStringLiteral("--product and --sheet exclude each other: a product brings its own sheet");
+            return std::nullopt;
+        }
+        const QString name = aParser.value(aOptions.Product);
+        const TLabelCatalogue& catalogue = aCatalogue();
+        const TLabelProduct* found = catalogue.Find(name);
+        if (!found) {
+            const QStringList close = catalogue.Suggestions(name);
+            aError = close.isEmpty()
+                         ? QStringLiteral("--product: no round label product \"%1\" in the label catalogue").arg(name)
+                         : QStringLiteral("--product: no round label product \"%1\"; did you mean \"%2\"?")
+                               .arg(name, close.join(QStringLiteral("\", \"")));
+            return std::nullopt;
+        }
+        if (!found->Offered()) {
+            aError = QStringLiteral("--product %1: its die-cut of %2 mm is smaller than the %3 mm a label needs")
+                         .arg(found->Name())
+                         .arg(found->DieCut())
+                         .arg(MinDiameter);
+            return std::nullopt;
+        }
+        product = found->Layout;
+        diameter = found->DieCut();
+    }
     if (aParser.isSet(aOptions.Diameter)) {
         const std::optional<double> value = Number(aParser.value(aOptions.Diameter));
         if (!value) {
@@ -87,8 +115,9 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         request.Copies = *copies;
     }
     if (aParser.isSet(aOptions.Start)) {
-        if (paper == TPaper::Label) {
-            aError = QStringLiteral("--start goes with --sheet: without it every label has a page of its own");
+        if (paper == TPaper::Label && !product) {
+            aError = QStringLiteral("--start goes with --sheet or --product: without them every label has a page "
+                                    "of its own");
             return std::nullopt;
         }
         const std::optional<int> start = WholeNumber(aParser.value(aOptions.Start));
@@ -119,9 +148,14 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         calibration.ScaleX = scale->x();
         calibration.ScaleY = scale->y();
     }
-    request.Settings.Layout = BuiltInLayout(paper, diameter);
+    if (product) {
+        request.Settings.Layout = *product;
+        request.Settings.Layout.Diameter = diameter;
+    } else {
+        request.Settings.Layout = BuiltInLayout(paper, diameter);
+    }
     const TPrintProblem problem = CheckSettings(request.Settings);
-    if (problem.Kind == TPrintProblem::TKind::NoLabelFits) {
+    if (problem.Kind == TPrintProblem::TKind::NoLabelFits && !product) {
         const QSizeF size = request.Settings.Layout.PaperSize();
         aError = QStringLiteral("no label of %1 mm fits on %2 paper (%3 x %4 mm) with a %5 mm margin")
                      .arg(diameter)
@@ -136,6 +170,37 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         return std::nullopt;
     }
     return request;
+}
+
+QString ProductList(const TLabelCatalogue& aCatalogue, std::optional<double> aDiameter)
+{
+    QList<const TLabelProduct*> products = aCatalogue.ByDiameter(aDiameter.value_or(0));
+    if (!aDiameter) {
+        // ByDiameter keeps the catalogue's order among equals: by brand, then part.
+        products.clear();
+        for (const TLabelProduct& product : aCatalogue.Products) {
+            if (product.Offered())
+                products.append(&product);
+        }
+    }
+    QString text;
+    for (const TLabelProduct* product : products) {
+        // A tab or line break inside a field would split the line.
+        const auto field = [](const QString& aText) { return aText.simplified(); };
+        text += QStringList{field(product->Name()), field(product->PaperName),
+                            QString::number(product->DieCut(), 'f', 1), QString::number(product->Layout.Positions()),
+                            field(product->Description)}
+                    .join(QLatin1Char('\t'))
+                + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString CatalogueWarningText(const TCatalogueWarning& aWarning)
+{
+    return aWarning.Line > 0
+               ? QStringLiteral("warning: %1: skipped, line %2: %3").arg(aWarning.File).arg(aWarning.Line).arg(aWarning.Detail)
+               : QStringLiteral("warning: %1: skipped: %2").arg(aWarning.File, aWarning.Detail);
 }
 
 QString ProblemText(const TPrintProblem& aProblem)
