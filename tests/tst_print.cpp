@@ -417,6 +417,8 @@ void TstPrint::preferencesRoundTrip()
     TPrintPreferences preferences;
     preferences.Paper = TPaper::Letter;
     preferences.LayoutName = QStringLiteral("Doos 24, 40 mm");
+    preferences.ProductBrand = QStringLiteral("Online Labels");
+    preferences.ProductPart = QStringLiteral("OL320 (round)");
     preferences.Diameter = 62.5;
     preferences.DiameterSize = 0;
     preferences.Copies = 7;
