@@ -412,11 +412,12 @@ void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
     }
     if (!Problem().IsNone())
         return;
-    const TPrintSettings settings = Settings();
+    TPrintSettings settings = Settings();
     if (chkCalibrationPage->isChecked()) {
         PrintCalibrationPage(*aPrinter, settings);
         return;
     }
+    settings.Outlines = true;
     const int shown = MaxPreviewPages * settings.Layout.Positions() - (settings.Start - 1);
     PrintLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
 }

@@ -96,24 +96,85 @@ void DrawText(QPainter& aPainter, const QPointF& aAt, double aHeight, const QStr
     aPainter.restore();
 }
 
-// A ruler of aLength mm from aOrigin along x (aHorizontal) or y, its ticks
-// on the side away from the paper's edge, numbered every 10 mm; the last
-// number says "mm" when aRoom (mm beyond the ruler's end) holds it.
-void DrawRuler(QPainter& aPainter, const QPointF& aOrigin, int aLength, bool aHorizontal, double aRoom)
+// A ruler along x (aHorizontal) or y, aAcross mm from the other edge, its
+// ticks from aFrom to aTo mm from the paper's edge (inside the printable
+// area) on the side away from that edge, numbered every 10 mm with their
+// distance from the edge, so that 0 is the edge itself.
+void DrawRuler(QPainter& aPainter, int aFrom, int aTo, double aAcross, bool aHorizontal)
 {
-    const auto at = [&](double aAlong, double aAcross) {
-        return aHorizontal ? aOrigin + QPointF(aAlong, aAcross) : aOrigin + QPointF(aAcross, aAlong);
+    const auto at = [&](double aAlong, double aOff) {
+        return aHorizontal ? QPointF(aAlong, aAcross + aOff) : QPointF(aAcross + aOff, aAlong);
     };
-    aPainter.drawLine(at(0, 0), at(aLength, 0));
-    for (int mm = 0; mm <= aLength; ++mm) {
+    aPainter.drawLine(at(aFrom, 0), at(aTo, 0));
+    for (int mm = aFrom; mm <= aTo; ++mm) {
         const double tick = mm % 10 == 0 ? 4 : mm % 5 == 0 ? 2.5 : 1.5;
         aPainter.drawLine(at(mm, 0), at(mm, tick));
-        if (mm % 10 == 0 && mm > 0) {
-            const bool unit = mm == aLength && aRoom >= 10;
-            const QString label = unit ? QStringLiteral("%1 mm").arg(mm) : QString::number(mm);
+        if (mm % 10 == 0) {
+            const QString label = mm == aTo ? QStringLiteral("%1 mm").arg(mm) : QString::number(mm);
             DrawText(aPainter, aHorizontal ? at(mm + 0.5, 6.5) : at(mm - 0.5, 4.8), 2.2, label);
         }
     }
+}
+
+// aText wrapped into aWidth mm from aTopLeft, on white so that outlines do
+// not cross it, in a font of aHeight mm; the height it took.
+double DrawParagraph(QPainter& aPainter, const QPointF& aTopLeft, double aWidth, double aHeight, const QString& aText)
+{
+    constexpr double Oversize = 10;
+    aPainter.save();
+    aPainter.translate(aTopLeft);
+    aPainter.scale(1 / Oversize, 1 / Oversize);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(1, int(std::lround(aHeight * Oversize))));
+    aPainter.setFont(font);
+    const QRectF box(0, 0, aWidth * Oversize, 1e6);
+    const QRectF used = aPainter.boundingRect(box, Qt::TextWordWrap, aText);
+    aPainter.fillRect(used.adjusted(-5, -3, 5, 3), Qt::white);
+    aPainter.drawText(box, Qt::TextWordWrap, aText);
+    aPainter.restore();
+    return used.height() / Oversize;
+}
+
+// The die-cut of each position on page aPage, faint, for a preview; the
+// positions before the start greyed on the first page, as used.
+void DrawOutlines(QPainter& aPainter, const QTransform& aTransform, const TPrintSettings& aSettings, int aPage)
+{
+    const TSheetLayout& layout = aSettings.Layout;
+    const double cut = layout.DieCutDiameter > 0 ? layout.DieCutDiameter : layout.Diameter;
+    aPainter.save();
+    aPainter.setTransform(aTransform);
+    aPainter.setRenderHint(QPainter::Antialiasing);
+    for (int position = 1; position <= layout.Positions(); ++position) {
+        const bool used = aPage == 0 && position < aSettings.Start;
+        aPainter.setPen(QPen(QColor(150, 150, 150), 0.3, used ? Qt::DashLine : Qt::SolidLine));
+        aPainter.setBrush(used ? QBrush(QColor(0, 0, 0, 30)) : QBrush(Qt::NoBrush));
+        aPainter.drawEllipse(layout.Centre(position), cut / 2, cut / 2);
+    }
+    aPainter.restore();
+}
+
+// The highest band across the page, between aTop and aBottom, that no
+// cross (with its number) reaches, for the calibration page's words: its
+// top and bottom in mm.
+std::pair<double, double> FreeBand(const TSheetLayout& aLayout, double aTop, double aBottom, double aArm)
+{
+    QList<std::pair<double, double>> taken;
+    for (int position = 1; position <= aLayout.Positions(); ++position) {
+        const double y = aLayout.Centre(position).y();
+        taken.append({y - aArm - 1, y + aArm + 1});
+    }
+    std::sort(taken.begin(), taken.end());
+    std::pair<double, double> best{aTop, aTop};
+    double free = aTop;
+    taken.append({aBottom, aBottom});
+    for (const auto& [top, bottom] : taken) {
+        const double end = std::min(top, aBottom);
+        if (end - free > best.second - best.first)
+            best = {free, end};
+        free = std::max(free, bottom);
+    }
+    return best;
 }
 
 }  // namespace
@@ -183,6 +244,8 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         return result;
     const QTransform page = PageTransform(aDevice, aSettings.Layout, aSettings.Calibration);
     result.Pages = 1;
+    if (aSettings.Outlines)
+        DrawOutlines(painter, page, aSettings, 0);
     for (const TPlacement& placement : placements) {
         if (placement.Page + 1 > result.Pages) {
             if (!aDevice.newPage()) {
@@ -190,6 +253,8 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
                 break;
             }
             result.Pages = placement.Page + 1;
+            if (aSettings.Outlines)
+                DrawOutlines(painter, page, aSettings, placement.Page);
         }
         painter.setTransform(aRenderer.SquareTransform(aSettings.Layout.Square(placement.Position)) * page);
         aRenderer.Paint(painter, aJobs[placement.Job].Document);
@@ -227,6 +292,12 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
     painter.setTransform(PageTransform(aDevice, layout, aSettings.Calibration));
     painter.setRenderHint(QPainter::Antialiasing);
 
+    // The die-cuts (or the printed circles on plain paper) the crosses belong in.
+    const double cut = layout.DieCutDiameter > 0 ? layout.DieCutDiameter : layout.Diameter;
+    painter.setPen(QPen(QColor(120, 120, 120), 0.2));
+    for (int position = 1; position <= layout.Positions(); ++position)
+        painter.drawEllipse(layout.Centre(position), cut / 2, cut / 2);
+
     painter.setPen(QPen(Qt::black, 0.2, Qt::SolidLine, Qt::FlatCap));
     const double arm = std::min(5.0, layout.Diameter / 4);
     for (int position = 1; position <= layout.Positions(); ++position) {
@@ -236,24 +307,38 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
         DrawText(painter, centre + QPointF(1, -1), 2.5, QString::number(position));
     }
 
-    // The rulers start at one corner, away from the edge a printer may not reach.
+    // The rulers keep away from the edge a printer may not reach.
     const QSizeF paper = layout.PaperSize();
-    const double margin = layout.Paper == TPaper::Label ? 5 : 10;
-    const auto rulerLength = [margin](double aSide) {
-        return int(std::min(100.0, std::floor((aSide - 2 * margin) / 10) * 10));
+    const int margin = layout.Paper == TPaper::Label ? 5 : 10;
+    const auto rulerEnd = [margin](double aSide) {
+        return margin + int(std::min(100.0, std::floor((aSide - 2 * margin) / 10) * 10));
     };
     painter.setPen(QPen(Qt::black, 0.15, Qt::SolidLine, Qt::FlatCap));
-    const QPointF origin(margin, margin);
-    if (const int length = rulerLength(paper.width()); length >= 10)
-        DrawRuler(painter, origin, length, true, paper.width() - margin - length);
-    if (const int length = rulerLength(paper.height()); length >= 10)
-        DrawRuler(painter, origin, length, false, paper.width() - margin);
+    if (const int end = rulerEnd(paper.width()); end - margin >= 10)
+        DrawRuler(painter, margin, end, margin, true);
+    if (const int end = rulerEnd(paper.height()); end - margin >= 10)
+        DrawRuler(painter, margin, end, margin, false);
 
     if (layout.Paper != TPaper::Label) {
         const TCalibration& c = aSettings.Calibration;
-        const QString text = QStringLiteral("Kalibratiepagina: verschuiving x %1 mm, y %2 mm; schaal x %3 %, y %4 %")
-                                 .arg(Number(c.OffsetX), Number(c.OffsetY), Number(c.ScaleX), Number(c.ScaleY));
-        DrawText(painter, QPointF(margin, paper.height() - margin + 2), 3, text);
+        const QString values = QStringLiteral("Kalibratiepagina: verschuiving x %1 mm, y %2 mm; schaal x %3 %, y %4 %")
+                                   .arg(Number(c.OffsetX), Number(c.OffsetY), Number(c.ScaleX), Number(c.ScaleY));
+        DrawText(painter, QPointF(margin, paper.height() - margin + 2), 3, values);
+        const QString steps = QStringLiteral(
+            "Zo meet u uw printer na\n"
+            "1. Druk deze pagina af op gewoon papier en leg hem tegen het licht op een vel labels, of druk hem af "
+            "op een echt vel.\n"
+            "2. Elk kruis hoort precies in het midden van zijn cirkel (het label) te staan. Meet hoeveel mm het "
+            "ernaast staat.\n"
+            "3. Vul dat in bij Verschuiving: staat het kruis te ver naar rechts, dan x min dat aantal mm; te ver "
+            "naar links: plus. Te laag: y min; te hoog: y plus.\n"
+            "4. Meet op de linialen van 10 tot 110: de afstand hoort 100 mm te zijn. Is hij anders, vul dan bij "
+            "Schaal in: de schaal nu × 100 / de gemeten mm.\n"
+            "5. Druk de pagina opnieuw af tot elk kruis in het midden staat.");
+        const double left = margin + 12;
+        const double width = paper.width() - left - margin;
+        const std::pair<double, double> band = FreeBand(layout, margin + 12, paper.height() - margin - 4, arm + 3);
+        DrawParagraph(painter, QPointF(left, band.first + 1), width, 2.6, steps);
     }
     painter.end();
     return result;

@@ -47,6 +47,9 @@ struct TPrintSettings
     TSheetLayout Layout = BuiltInLayout(TPaper::A4, 60);
     int Start = 1;  // the first free position on the first page (a partly used sheet)
     TCalibration Calibration;
+    // For a preview only: every position's die-cut as a faint outline under
+    // the labels, and the positions before Start greyed as used.
+    bool Outlines = false;
 
     bool operator==(const TPrintSettings&) const = default;
 };
@@ -103,6 +106,8 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
                          TLabelRenderer& aRenderer, const TPrintProgress& aProgress = {});
 
 // A page to measure a printer by ("Kalibratiepagina"): a numbered cross at
-// the centre of each label position of the layout and a ruler of 100 mm
-// (less on a small page) along each axis, calibrated as labels are.
+// the centre of each label position of the layout inside its die-cut
+// outline, a ruler of 100 mm (less on a small page) along each axis
+// numbered from the paper's edge, and on a sheet what to do with it, in
+// Dutch; calibrated as labels are.
 TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings);
