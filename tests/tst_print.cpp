@@ -2,6 +2,7 @@
 // measured with poppler's tools as a viewer would show it; merovik-render's
 // PDF options end to end.
 #include "label/ini_file.h"
+#include "print/label_catalogue.h"
 #include "print/label_printer.h"
 #include "print/pdf_writer.h"
 #include "print/print_settings.h"
@@ -211,6 +212,9 @@ private slots:
     void labelMatchesRaster();
     void sheetPositions_data();
     void sheetPositions();
+    void catalogueFiles();
+    void productCentres_data();
+    void productCentres();
     void pictures_data();
     void pictures();
     void renderPdf_data();
@@ -770,6 +774,167 @@ void TstPrint::renderPdf()
     QCOMPARE(QStringLiteral("%1 %2").arg(PdfInfo(path, QStringLiteral("Pages")), PdfInfo(path, QStringLiteral("Page size"))),
              message);
     QCOMPARE(PdfInfo(path, QStringLiteral("Title")), QStringLiteral("Gouda"));
+}
+
+
+namespace {
+
+void WriteText(const QString& aPath, const QByteArray& aText)
+{
+    QDir().mkpath(QFileInfo(aPath).absolutePath());
+    QFile file(aPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(aText);
+}
+
+// The centres of a grid as the catalogue gives it: the first label's square
+// at (aX0, aY0), radius aR.
+QList<QPointF> GridCentres(int aColumns, int aRows, double aX0, double aY0, double aDx, double aDy, double aR)
+{
+    QList<QPointF> centres;
+    for (int row = 0; row < aRows; ++row)
+        for (int column = 0; column < aColumns; ++column)
+            centres << QPointF(aX0 + aR + column * aDx, aY0 + aR + row * aDy);
+    return centres;
+}
+
+}  // namespace
+
+// Units, equivalent parts, several grids, bad values, other shapes, a file
+// that is not XML and a user's file replacing the catalogue's product.
+void TstPrint::catalogueFiles()
+{
+    const QString system = FDir.filePath(QStringLiteral("catalogue/system"));
+    const QString user = FDir.filePath(QStringLiteral("catalogue/user"));
+    WriteText(system + QStringLiteral("/paper-sizes.xml"),
+              R"(<Glabels-paper-sizes><Paper-size id="A4" _name="A4" width="210mm" height="297mm"/>
+                 <Paper-size id="A5" _name="A5" width="148mm" height="210mm"/></Glabels-paper-sizes>)");
+    WriteText(system + QStringLiteral("/kaas-templates.xml"), R"(<?xml version="1.0"?>
+<Glabels-templates xmlns="http://glabels.org/xmlns/3.0/">
+  <Template brand="Kaas" part="R60" size="A4" _description="Rond">
+    <Label-round id="0" radius="3cm" waste="1mm"><Layout nx="3" ny="4" x0="8mm" y0="18mm" dx="67mm" dy="67mm"/></Label-round>
+  </Template>
+  <Template brand="Kaas" part="R60-B" equiv="R60"/>
+  <Template brand="Kaas" part="Twee" size="Other" width="8.5in" height="11in" description="Twee roosters">
+    <Label-round id="0" radius="2.75in"><Layout nx="1" ny="1" x0="0.25in" y0="0.25in"/>
+      <Layout nx="1" ny="1" x0="2.75in" y0="5.25in" dx="5.5in" dy="5.5in"/></Label-round>
+  </Template>
+  <Template brand="Kaas" part="Punten" size="A5"><Label-round radius="36pt"><Layout nx="1" ny="1" x0="6pc" y0="72"/></Label-round></Template>
+  <Template brand="Kaas" part="Leeg" size="A4"><Label-round radius="30mm"><Layout nx="3" ny="4" x0="" y0="18mm" dx="67mm" dy="67mm"/></Label-round></Template>
+  <Template brand="Kaas" part="Hoek" size="A4"><Label-rectangle width="30mm" height="20mm"><Layout nx="1" ny="1" x0="0" y0="0"/></Label-rectangle></Template>
+  <Template brand="Kaas" part="Klein" size="A4"><Label-round radius="5mm"><Layout nx="1" ny="1" x0="0" y0="0"/></Label-round></Template>
+</Glabels-templates>)");
+    WriteText(system + QStringLiteral("/kapot-templates.xml"), "dit is geen XML <Template");
+    WriteText(user + QStringLiteral("/eigen.template"), R"(<Template brand="kaas" part="r60" size="A4" _description="Eigen">
+    <Label-round radius="29mm"><Layout nx="2" ny="2" x0="10mm" y0="10mm" dx="70mm" dy="70mm"/></Label-round></Template>)");
+
+    const TLabelCatalogue catalogue = ReadCatalogue({{system}, {user}});
+    QCOMPARE(catalogue.Warnings.size(), 1);
+    QVERIFY(catalogue.Warnings.first().File.endsWith(QStringLiteral("kapot-templates.xml")));
+    QStringList names;
+    for (const TLabelProduct& product : catalogue.Products)
+        names << product.Name();
+    // "Leeg" has a bad value, "Hoek" is no circle.
+    QCOMPARE(names, (QStringList{"Kaas Klein", "Kaas Punten", "kaas r60", "Kaas Twee"}));
+
+    const TLabelProduct* own = catalogue.Find(QStringLiteral("KAAS   R60-b"));
+    QVERIFY(own);
+    QVERIFY(own->User);
+    QCOMPARE(own->Equivalents, QStringList{"R60-B"});
+    QCOMPARE(own->DieCut(), 58.0);
+    QCOMPARE(own->Layout.Positions(), 4);
+    QCOMPARE(own->Layout.Centre(4), QPointF(109, 109));
+
+    const TLabelProduct* two = catalogue.Find(QStringLiteral("kaas twee"));
+    QVERIFY(two);
+    QCOMPARE(two->Layout.Paper, TPaper::Other);
+    QVERIFY(std::abs(two->Layout.PaperSize().width() - 215.9) < 1e-9);
+    QCOMPARE(two->Layout.Positions(), 2);
+    QVERIFY((two->Layout.Centre(2) - QPointF(5.5 * 25.4, 8 * 25.4)).manhattanLength() < 1e-9);
+    QVERIFY(CheckLayout(two->Layout).IsNone());
+
+    const TLabelProduct* points = catalogue.Find(QStringLiteral("Kaas Punten"));
+    QVERIFY(points);
+    QCOMPARE(points->PaperName, QStringLiteral("A5"));
+    // 36 pt radius, 6 pc and 72 pt to the square: the centre at 1.5 in, 1.5 in.
+    QVERIFY((points->Layout.Centre(1) - QPointF(38.1, 38.1)).manhattanLength() < 1e-9);
+
+    const TLabelProduct* small = catalogue.Find(QStringLiteral("Kaas Klein"));
+    QVERIFY(small && !small->Offered());
+    QCOMPARE(catalogue.ByDiameter(60).size(), 3);
+    QCOMPARE(catalogue.Suggestions(QStringLiteral("Kaas Twe")).first(), QStringLiteral("Kaas Twee"));
+    QVERIFY(!catalogue.Find(QStringLiteral("Kaas Leeg")));
+}
+
+void TstPrint::productCentres_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<double>("diameter");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QList<QPointF>>("centres");  // the die-cuts' centres by the catalogue's numbers, in mm
+
+    constexpr double In = 25.4;
+    const QList<QPointF> gb3020 = GridCentres(3, 4, 8, 18, 67, 67, 30);
+    QTest::newRow("Hisago GB3020, a full sheet") << "Hisago GB3020" << 60.0 << 12 << 1 << gb3020;
+    QTest::newRow("Hisago GB3020, 50 mm centred, five from position 6") << "Hisago GB3020" << 50.0 << 5 << 6 << gb3020;
+    QTest::newRow("Rayfilm 6060K, typed in lower case")
+        << "rayfilm 6060k" << 60.0 << 12 << 1 << GridCentres(3, 4, 9, 13.5, 66, 70, 30);
+    QTest::newRow("Avery 5194 in inches")
+        << "Avery 5194" << 63.5 << 12 << 1 << GridCentres(3, 4, 0.21 * In, 0.425 * In, 2.75 * In, 2.515 * In, 1.25 * In);
+    // Smaller than the die-cut, so that the diagonal labels keep out of each other's square.
+    QTest::newRow("Online Labels OL320: two offset grids, 100 mm")
+        << "Online Labels OL320 (round)" << 100.0 << 2 << 1
+        << (GridCentres(1, 1, 0.25 * In, 0.25 * In, 0, 0, 2.75 * In) + GridCentres(1, 1, 2.75 * In, 5.25 * In, 0, 0, 2.75 * In));
+}
+
+// Each label lands on its die-cut centre of a real product of the installed
+// catalogue, within a pixel of 0.254 mm; the positions left free stay white.
+void TstPrint::productCentres()
+{
+    QFETCH(QString, product);
+    QFETCH(double, diameter);
+    QFETCH(int, copies);
+    QFETCH(int, start);
+    QFETCH(QList<QPointF>, centres);
+    const TLabelCatalogue& catalogue = InstalledCatalogue();
+    const TLabelProduct* found = catalogue.Find(product);
+    if (!found)
+        QSKIP("the label catalogue is not installed");
+    TPrintSettings settings;
+    settings.Layout = found->Layout;
+    settings.Layout.Diameter = diameter;
+    settings.Start = start;
+    QCOMPARE(settings.Layout.Positions(), int(centres.size()));
+    const QString pdf = FDir.filePath(QStringLiteral("product.pdf"));
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(0);
+    QVERIFY(WriteLabelsPdf(pdf, {TPrintJob{RedDisc(), copies}}, settings, renderer).Ok());
+    constexpr int Dpi = 100;
+    const double pixel = MmPerInch / Dpi;
+    const QImage page = Rasterise(pdf, Dpi);
+    QVERIFY(!page.isNull());
+    for (int position = 1; position <= centres.size(); ++position) {
+        const QPointF expected = centres[position - 1];
+        const double half = diameter / 2 + 1;
+        const QRect window = QRectF((expected - QPointF(half, half)) / pixel, QSizeF(2 * half, 2 * half) / pixel).toRect();
+        const TBlob blob = RedBlob(page, window);
+        if (position < start || position >= start + copies) {
+            QVERIFY2(blob.Count == 0, qPrintable(QStringLiteral("position %1 is not empty").arg(position)));
+            continue;
+        }
+        const QPointF centre = blob.Centre * pixel;
+        const QString where = QStringLiteral("position %1: centre (%2, %3) mm, die-cut (%4, %5), size %6 mm")
+                                  .arg(position)
+                                  .arg(centre.x())
+                                  .arg(centre.y())
+                                  .arg(expected.x())
+                                  .arg(expected.y())
+                                  .arg(blob.Size.width() * pixel);
+        QVERIFY2(std::abs(centre.x() - expected.x()) < pixel && std::abs(centre.y() - expected.y()) < pixel,
+                 qPrintable(where));
+        QVERIFY2(std::abs(blob.Size.width() * pixel - diameter) < 3 * pixel, qPrintable(where));
+    }
 }
 
 QTEST_MAIN(TstPrint)
