@@ -11,6 +11,7 @@
 #include "merge/label_pool.h"
 #include "merge/merge_table.h"
 #include "merge/picture_batch.h"
+#include "print/label_catalogue.h"
 #include "print/pdf_writer.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
@@ -237,6 +238,21 @@ void ShowInWindowBench(benchmark::State& aState, int aPixels)
 
 // A PDF in memory of one 60 mm label on its own page, or of a 12-label A4
 // sheet of them, drawn at 6 cm with the pictures decoded (warm); the counter
+// Reading the whole installed label catalogue, as the print dialog and
+// --product do once per run; products gives how many round ones it holds.
+void CatalogueBench(benchmark::State& aState)
+{
+    const TCatalogueFolders folders = DefaultCatalogueFolders();
+    const int products = int(ReadCatalogue(folders).Products.size());
+    for (auto _ : aState) {
+        const TLabelCatalogue catalogue = ReadCatalogue(folders);
+        benchmark::DoNotOptimize(catalogue.Products.constData());
+    }
+    if (products == 0)
+        aState.SkipWithError("no label catalogue installed");
+    aState.counters["products"] = benchmark::Counter(double(products));
+}
+
 // pdf_kb gives the file's size.
 void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
 {
@@ -368,6 +384,7 @@ int main(int argc, char** argv)
             ->UseRealTime();
     }
 
+    benchmark::RegisterBenchmark("BM_Catalogue", CatalogueBench)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
