@@ -1,6 +1,7 @@
 #include "editor/print_dialog.h"
 
 #include "editor/dialogs.h"
+#include "editor/print_shop_box.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
@@ -125,6 +126,12 @@ QString PrintProblemText(const TPrintProblem& aProblem)
         return QStringLiteral("De schaal moet tussen %1 en %2 % liggen")
             .arg(Millimetres(TCalibration::MinScale), Millimetres(TCalibration::MaxScale));
     case TKind::NothingToPrint: return QStringLiteral("Er is niets om af te drukken");
+    case TKind::BleedOutOfRange:
+        return QStringLiteral("De afloop moet tussen 0 en %1 mm liggen").arg(Millimetres(TPrintShop::MaxBleed));
+    case TKind::BleedTooWide:
+        return QStringLiteral("De afloop (%1 mm) is breder dan de helft van de ruimte tussen de labels (%2 mm)")
+            .arg(Millimetres(aProblem.Value), QLocale(QLocale::Dutch).toString(aProblem.Limit, 'f', 2));
+    case TKind::CropMarksOnSheet: return QStringLiteral("Snijtekens kunnen alleen bij één label per pagina");
     }
     return {};
 }
@@ -159,6 +166,8 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     column->addWidget(CreateLayoutBox());
     column->addWidget(CreateCopiesBox());
     column->addWidget(CreateCalibrationBox());
+    grbPrintShop = new TPrintShopBox(this);
+    column->addWidget(grbPrintShop);
     column->addWidget(CreateTableBox());
     lblMessage = new QLabel(this);
     lblMessage->setWordWrap(true);
@@ -205,6 +214,7 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     speOffsetY->setValue(aPreferences.Calibration.OffsetY);
     speScaleX->setValue(aPreferences.Calibration.ScaleX);
     speScaleY->setValue(aPreferences.Calibration.ScaleY);
+    grbPrintShop->speBleed->setValue(aPreferences.Bleed);
     FillLayouts(aPreferences.LayoutName.isEmpty() ? LayoutKey(aPreferences.Paper) : KeptPrefix + aPreferences.LayoutName);
     FFilling = false;
     cmbLayoutChange();
@@ -223,6 +233,7 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     for (QDoubleSpinBox* box : {speOffsetX, speOffsetY, speScaleX, speScaleY})
         connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
     connect(chkCalibrationPage, &QCheckBox::toggled, this, &TPrintDialog::UpdateState);
+    connect(grbPrintShop, &TPrintShopBox::Changed, this, &TPrintDialog::UpdateState);
     connect(edtLayoutName, &QLineEdit::returnPressed, this, &TPrintDialog::btnKeepLayoutClick);
     connect(btnKeepLayout, &QPushButton::clicked, this, &TPrintDialog::btnKeepLayoutClick);
     connect(btnDeleteLayout, &QPushButton::clicked, this, &TPrintDialog::btnDeleteLayoutClick);
@@ -439,6 +450,7 @@ TPrintSettings TPrintDialog::Settings() const
     settings.Layout = CurrentLayout();
     settings.Start = speStart->value();
     settings.Calibration = {speOffsetX->value(), speOffsetY->value(), speScaleX->value(), speScaleY->value()};
+    settings.Shop = grbPrintShop->Shop();
     return settings;
 }
 
@@ -475,6 +487,7 @@ TPrintPreferences TPrintDialog::Preferences() const
     preferences.Copies = speCopies->value();
     preferences.Start = speStart->value();
     preferences.Calibration = Settings().Calibration;
+    preferences.Bleed = grbPrintShop->speBleed->value();
     return preferences;
 }
 
@@ -539,6 +552,7 @@ void TPrintDialog::UpdateState()
         const int positions = CheckLayout(layout).IsNone() ? layout.Positions() : 1;
         speStart->setMaximum(std::max(positions, 1));
         speStart->setEnabled(sheet && !chkCalibrationPage->isChecked());
+        grbPrintShop->SetOneLabelPerPage(!sheet);
         FFilling = filling;
     }
     const TPrintProblem problem = Problem();
@@ -598,7 +612,7 @@ void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
         return;
     }
     const int shown = MaxPreviewPages * settings.Layout.Positions() - (settings.Start - 1);
-    PrintLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
+    PreviewLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
 }
 
 bool TPrintDialog::Printable()
@@ -639,7 +653,9 @@ void TPrintDialog::btnPrintClick()
     lblRun->clear();
     if (!Printable())
         return;
-    const TPrintSettings settings = Settings();
+    TPrintSettings settings = Settings();
+    // On a printer they would print in colour: a print shop's marks go into PDFs only.
+    settings.Shop.CutContour = settings.Shop.CropMarks = false;
     QPrinter printer(QPrinter::HighResolution);
     printer.setFullPage(true);
     printer.setPageSize(settings.Layout.PageSize());

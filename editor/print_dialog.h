@@ -23,6 +23,7 @@ class QSpinBox;
 class QTimer;
 class TDialogs;
 class TPictureCache;
+class TPrintShopBox;
 class TProgress;
 
 // The print dialog: page kind and layout, diameter, copies, start position
@@ -101,6 +102,7 @@ public:
     QDoubleSpinBox* speScaleX = nullptr;
     QDoubleSpinBox* speScaleY = nullptr;
     QCheckBox* chkCalibrationPage = nullptr;
+    TPrintShopBox* grbPrintShop = nullptr;  // bleed, die line, crop marks
 
     QPushButton* btnMerge = nullptr;    // "Samenvoegen met tabel..."
     QPushButton* btnUnmerge = nullptr;  // "Zonder tabel"

@@ -74,6 +74,9 @@ struct TPrintProblem
         OffsetOutOfRange,    // Value: the offset; Horizontal: x, else y
         ScaleOutOfRange,     // Value: the scale in percent; Horizontal: x, else y
         NothingToPrint,      // no labels (no documents, or no copies)
+        BleedOutOfRange,     // Value: the bleed in mm
+        BleedTooWide,        // Value: the bleed, Limit: half the smallest gap between labels, in mm
+        CropMarksOnSheet,    // crop marks asked for labels on a sheet
     };
 
     TKind Kind = TKind::None;

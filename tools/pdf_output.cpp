@@ -119,6 +119,24 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         calibration.ScaleX = scale->x();
         calibration.ScaleY = scale->y();
     }
+    TPrintShop& shop = request.Settings.Shop;
+    if (aParser.isSet(aOptions.Bleed)) {
+        const std::optional<double> bleed = Number(aParser.value(aOptions.Bleed));
+        if (!bleed) {
+            aError = QStringLiteral("--bleed must be a number of mm, not \"%1\"").arg(aParser.value(aOptions.Bleed));
+            return std::nullopt;
+        }
+        shop.Bleed = *bleed;
+    }
+    shop.CutContour = aParser.isSet(aOptions.CutContour);
+    shop.CropMarks = aParser.isSet(aOptions.CropMarks);
+    if ((shop.CutContour || shop.CropMarks) && (aParser.isSet(aOptions.Offset) || aParser.isSet(aOptions.Scale))) {
+        aError = QStringLiteral("%1 makes a file for a print shop, which is never calibrated for a home printer: "
+                                "leave out %2")
+                     .arg(shop.CutContour ? QStringLiteral("--cut-contour") : QStringLiteral("--crop-marks"),
+                          aParser.isSet(aOptions.Offset) ? QStringLiteral("--offset") : QStringLiteral("--scale"));
+        return std::nullopt;
+    }
     request.Settings.Layout = BuiltInLayout(paper, diameter);
     const TPrintProblem problem = CheckSettings(request.Settings);
     if (problem.Kind == TPrintProblem::TKind::NoLabelFits) {
@@ -175,6 +193,14 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(TCalibration::MaxScale)
             .arg(aProblem.Value);
     case TKind::NothingToPrint: return QStringLiteral("nothing to print");
+    case TKind::BleedOutOfRange:
+        return QStringLiteral("--bleed must be from 0 to %1 mm, not %2").arg(TPrintShop::MaxBleed).arg(aProblem.Value);
+    case TKind::BleedTooWide:
+        return QStringLiteral("--bleed %1 mm is wider than half the gap between the labels, %2 mm")
+            .arg(aProblem.Value)
+            .arg(aProblem.Limit, 0, 'f', 2);
+    case TKind::CropMarksOnSheet:
+        return QStringLiteral("--crop-marks goes with a page for each label, not with --sheet");
     }
     return {};
 }
