@@ -193,6 +193,8 @@ TPrintShopMarks PrintShopMarks(const TPrintSettings& aSettings, const QList<int>
     marks.Trim = layout.Square(aPositions.first());
     const double bleed = std::max(shop.Bleed, 0.0);
     marks.Bleed = marks.Trim.adjusted(-bleed, -bleed, bleed, bleed);
+    const QSizeF margin = (PrintPaperSize(aSettings) - marks.Trim.size()) / 2;
+    marks.Media = marks.Trim.adjusted(-margin.width(), -margin.height(), margin.width(), margin.height());
     if (shop.CropMarks) {
         // Two at each corner, along the trim's edges, starting past the bleed.
         const double from = bleed + TPrintShop::CropMarkGap;

@@ -98,6 +98,7 @@ struct TPrintShopMarks
     QList<QLineF> CropMarks;
     QRectF Trim;   // one label a page: the label's square; else null
     QRectF Bleed;  // ...grown by the bleed
+    QRectF Media;  // ...the page, PrintPaperSize() around the label
 };
 // The marks of a page holding aPositions, as aSettings.Shop asks for them.
 TPrintShopMarks PrintShopMarks(const TPrintSettings& aSettings, const QList<int>& aPositions);

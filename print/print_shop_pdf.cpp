@@ -75,6 +75,10 @@ QString AddPrintShopMarks(QByteArray& aPdf, const TPrintSettings& aSettings, con
 
             QPDFObjectHandle pageObject = page.getObjectHandle();
             if (!marks.Trim.isNull()) {
+                // Qt sizes pages in whole points; the page of a print shop's
+                // label is to be its size exactly, around the same middle.
+                pageObject.replaceKey("/MediaBox", Rectangle(toPoints.mapRect(marks.Media)));
+                pageObject.removeKey("/CropBox");
                 pageObject.replaceKey("/TrimBox", Rectangle(toPoints.mapRect(marks.Trim)));
                 pageObject.replaceKey("/BleedBox", Rectangle(toPoints.mapRect(marks.Bleed)));
             }

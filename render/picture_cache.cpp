@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <mutex>
 #include <csetjmp>
@@ -672,80 +673,79 @@ QImage TPictureCache::MakeTexture(const QString& aPath, const TTextureRequest& a
     const int width = aRequest.Width;
     const int margin = aRequest.Margin;
     const int full = width + 2 * margin;
+    const auto tooLarge = [&] {
+        aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
+        return QImage();
+    };
     // The size follows the photo's full resolution, so a photo decoded at
     // reduced size is cut exactly as a full decode would be.
     const QSize scaledSize = DownsampleSize(picture.FullSize, width);
-    if (!scaledSize.isValid() || full <= 0) {
-        aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-        return {};
-    }
-    const qint64 left = qint64(aRequest.Position.x()) - margin;
-    const qint64 top = qint64(aRequest.Position.y()) - margin;
-    // Without a margin only what the label shows; with one at least a pixel
-    // of the photo, whose edge then repeats into the margin.
-    const auto cut = [&](int aDecoded, int aScaled, qint64 aFrom) {
-        if (margin == 0)
-            return AlignedCut(aDecoded, aScaled, aFrom, aFrom + full);
-        const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled - 1);
-        const qint64 to = std::clamp<qint64>(aFrom + full, from + 1, aScaled);
-        return AlignedCut(aDecoded, aScaled, from, to);
-    };
-    const TAxisCut columns = cut(picture.Image.width(), scaledSize.width(), left);
-    const TAxisCut rows = cut(picture.Image.height(), scaledSize.height(), top);
-    QImage region;
-    QPoint offset;
-    if (!columns.IsEmpty() && !rows.IsEmpty()) {
+    if (!scaledSize.isValid() || width <= 0)
+        return tooLarge();
+    // The stretch [aFrom, aFrom + aLength) of both axes of the scaled photo,
+    // scaled alone; aOffset set to the stretch's start on the region. Null
+    // when the stretch misses the photo, or cannot be had.
+    bool failed = false;
+    const auto scaledRegion = [&](qint64 aLeft, qint64 aTop, int aLength, bool aAtLeastAPixel, QPoint& aOffset) {
+        const auto cut = [&](int aDecoded, int aScaled, qint64 aFrom) {
+            if (!aAtLeastAPixel)
+                return AlignedCut(aDecoded, aScaled, aFrom, aFrom + aLength);
+            const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled - 1);
+            return AlignedCut(aDecoded, aScaled, from, std::clamp<qint64>(aFrom + aLength, from + 1, aScaled));
+        };
+        const TAxisCut columns = cut(picture.Image.width(), scaledSize.width(), aLeft);
+        const TAxisCut rows = cut(picture.Image.height(), scaledSize.height(), aTop);
+        if (columns.IsEmpty() || rows.IsEmpty())
+            return QImage();
         const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
                            rows.SourceTo - rows.SourceFrom);
-        region = ScaleTo(SubImage(picture.Image, source),
-                         QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
-        if (region.isNull()) {
-            aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-            return {};
-        }
-        offset = QPoint(int(left - columns.TargetFrom), int(top - rows.TargetFrom));
-    }
-    QImage made = Recycled(QSize(full, full), QImage::Format_RGB32);
-    if (made.isNull()) {
-        aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-        return {};
-    }
+        const QImage region = ScaleTo(SubImage(picture.Image, source),
+                                      QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
+        failed = region.isNull();
+        aOffset = QPoint(int(aLeft - columns.TargetFrom), int(aTop - rows.TargetFrom));
+        return region;
+    };
     float matrix[5][5];
     BackgroundMatrix(aRequest.Effect, aRequest.Transparency, matrix);
-    if (margin == 0) {
-        ApplyColorMatrixOverWhite(region, offset, matrix, LabelCircleRows(width), made);
-    } else {
-        // The whole square from the photo with its edge repeated; then, inside
-        // the label circle, white where the photo does not reach, as without
-        // a margin.
-        const QImage extended = region.isNull() ? QImage() : EdgeExtended(region, offset, region.rect(), full);
-        if (extended.isNull()) {
-            aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-            return {};
-        }
+
+    // The label's circle: only what it shows of the photo, white where the photo ends.
+    QPoint offset;
+    const QImage region = scaledRegion(aRequest.Position.x(), aRequest.Position.y(), width, false, offset);
+    QImage label = failed ? QImage() : Recycled(QSize(width, width), QImage::Format_RGB32);
+    if (label.isNull())
+        return tooLarge();
+    const QList<TRowSpan> circle = LabelCircleRows(width);
+    ApplyColorMatrixOverWhite(region, offset, matrix, circle, label);
+    QImage made = label;
+    if (margin > 0) {
+        // The margin: the photo around it, its edge repeated where it ends.
+        // Scaled apart from the circle's, whose pixels stay as they are.
+        QPoint around;
+        const QImage wider = scaledRegion(qint64(aRequest.Position.x()) - margin,
+                                          qint64(aRequest.Position.y()) - margin, full, true, around);
+        const QImage extended = wider.isNull() ? QImage() : EdgeExtended(wider, around, wider.rect(), full);
+        made = extended.isNull() ? QImage() : Recycled(QSize(full, full), QImage::Format_RGB32);
+        if (made.isNull())
+            return tooLarge();
         ApplyColorMatrixOverWhite(extended, {}, matrix, QList<TRowSpan>(full, TRowSpan{0, full}), made);
-        const QList<TRowSpan> inner = LabelCircleRows(width);
-        const QRgb white = qRgb(255, 255, 255);
         for (int y = 0; y < width; ++y) {
-            const qint64 photoY = qint64(aRequest.Position.y()) + y;
-            auto* line = reinterpret_cast<QRgb*>(made.scanLine(y + margin)) + margin;
-            for (int x = inner[y].first; x < inner[y].second; ++x) {
-                const qint64 photoX = qint64(aRequest.Position.x()) + x;
-                if (photoY < 0 || photoY >= scaledSize.height() || photoX < 0 || photoX >= scaledSize.width())
-                    line[x] = white;
-            }
+            const auto [from, to] = circle[y];
+            if (from < to)
+                std::memcpy(reinterpret_cast<QRgb*>(made.scanLine(y + margin)) + margin + from,
+                            reinterpret_cast<const QRgb*>(label.constScanLine(y)) + from,
+                            std::size_t(to - from) * sizeof(QRgb));
         }
     }
     if (aRequest.Side > 0) {
         // For a printed page: no finer than it needs, scaled once here.
         QImage print = made.scaled(aRequest.Side, aRequest.Side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (print.isNull()) {
-            aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-            return {};
-        }
-        std::lock_guard<std::mutex> lock(FMutex);
-        Recycle(std::move(made));
-        return print;
+        if (print.isNull())
+            return tooLarge();
+        made = print;
+    }
+    if (made.cacheKey() != label.cacheKey()) {
+        const std::lock_guard<std::mutex> lock(FMutex);
+        Recycle(std::move(label));
     }
     return made;
 }
