@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 
@@ -167,6 +168,11 @@ QString TQtDialogs::SavePdf(QWidget* aParent, const QString& aFolder, const QStr
     dlg.setDirectory(aFolder);
     dlg.selectFile(aFileName);
     return RunFileDialog(dlg);
+}
+
+bool TQtDialogs::HasPrinter()
+{
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 bool TQtDialogs::ChoosePrinter(QWidget* aParent, QPrinter& aPrinter)

@@ -57,6 +57,8 @@ public:
 
     // A PDF to write.
     virtual QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) = 0;
+    // Whether the system has a printer to print on.
+    virtual bool HasPrinter() = 0;
     // The system's print dialog for aPrinter, which it sets up; true to print.
     virtual bool ChoosePrinter(QWidget* aParent, QPrinter& aPrinter) = 0;
     // Shows the program's print dialog until the user closes it.
@@ -89,6 +91,7 @@ public:
     QString ChooseFolder(QWidget* aParent, const QString& aFolder) override;
     std::unique_ptr<TProgress> StartProgress(QWidget* aParent, const QString& aText, int aTotal) override;
     QString SavePdf(QWidget* aParent, const QString& aFolder, const QString& aFileName) override;
+    bool HasPrinter() override;
     bool ChoosePrinter(QWidget* aParent, QPrinter& aPrinter) override;
     void RunPrintDialog(TPrintDialog& aDlg) override;
     std::optional<TFontChoice> ChooseFont(QWidget* aParent, const TFontChoice& aInitial,

@@ -3,6 +3,7 @@
 #include "editor/program_paths.h"
 #include "kit/icons.h"
 #include "kit/visual_style.h"
+#include "print/label_catalogue.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,6 +26,9 @@ int main(int argc, char* argv[])
     // window under them; the compiled-in icon serves without an install too.
     QApplication::setDesktopFileName(QStringLiteral("merovik"));
     QApplication::setWindowIcon(QIcon(MerovikProgramIconPath()));
+    // The label catalogue is read while the window opens, so that the print
+    // dialog need not wait for it.
+    StartReadingInstalledCatalogue();
 
     // The program speaks Dutch whatever the desktop's language, and so do
     // Qt's own dialogs and buttons. Without the translations they stay English.

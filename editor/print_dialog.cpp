@@ -2,6 +2,7 @@
 
 #include "editor/dialogs.h"
 #include "editor/print_shop_box.h"
+#include "editor/print_layout_box.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-const QString KeptPrefix = QStringLiteral("kept:");
 // The preview paints this many pages at most: a long merge need not wait for all.
 constexpr int MaxPreviewPages = 10;
 // A run of more labels than this shows its progress and can be cancelled.
@@ -62,44 +62,7 @@ QString Millimetres(double aValue)
     return QLocale(QLocale::Dutch).toString(aValue, 'g', QLocale::FloatingPointShortest);
 }
 
-QString LayoutKey(TPaper aPaper)
-{
-    return PaperName(aPaper);
-}
-
-QDoubleSpinBox* NumberBox(QWidget* aParent, double aMin, double aMax, double aStep, int aDecimals,
-                          const QString& aSuffix, const QString& aPrefix = {})
-{
-    auto* box = new QDoubleSpinBox(aParent);
-    box->setPrefix(aPrefix);
-    box->setRange(aMin, aMax);
-    box->setSingleStep(aStep);
-    box->setDecimals(aDecimals);
-    box->setSuffix(aSuffix);
-    box->setKeyboardTracking(false);
-    return box;
-}
-
-QSpinBox* CountBox(QWidget* aParent, int aMin, int aMax)
-{
-    auto* box = new QSpinBox(aParent);
-    box->setRange(aMin, aMax);
-    box->setKeyboardTracking(false);
-    return box;
-}
-
-// Two fields side by side on one form row.
-QHBoxLayout* Pair(QWidget* aFirst, QWidget* aSecond)
-{
-    auto* row = new QHBoxLayout;
-    row->addWidget(aFirst, 1);
-    row->addWidget(aSecond, 1);
-    return row;
-}
-
 }  // namespace
-
-const QString TPrintDialog::CustomLayout = QStringLiteral("custom");
 
 QString PrintProblemText(const TPrintProblem& aProblem)
 {
@@ -126,6 +89,11 @@ QString PrintProblemText(const TPrintProblem& aProblem)
         return QStringLiteral("De schaal moet tussen %1 en %2 % liggen")
             .arg(Millimetres(TCalibration::MinScale), Millimetres(TCalibration::MaxScale));
     case TKind::NothingToPrint: return QStringLiteral("Er is niets om af te drukken");
+    case TKind::LargerThanDieCut:
+        return QStringLiteral("De diameter (%1 mm) is groter dan de uitsnede van het etiket (%2 mm): de druk zou over de rand gaan")
+            .arg(Millimetres(aProblem.Value), Millimetres(aProblem.Limit));
+    case TKind::GridsOverlap:
+        return QStringLiteral("De labels op positie %1 en %2 overlappen").arg(aProblem.Position).arg(aProblem.Count);
     case TKind::BleedOutOfRange:
         return QStringLiteral("De afloop moet tussen 0 en %1 mm liggen").arg(Millimetres(TPrintShop::MaxBleed));
     case TKind::BleedTooWide:
@@ -163,7 +131,21 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     FRenderer.SetLabelSize(aSizeItem);
 
     auto* column = new QVBoxLayout;
-    column->addWidget(CreateLayoutBox());
+    LayoutBox = new TPrintLayoutBox(aDialogs, aPreferences, aSizeItem, InstalledCatalogue(), this);
+    column->addWidget(LayoutBox);
+    edtSearch = LayoutBox->edtSearch;
+    cmbLayout = LayoutBox->cmbLayout;
+    cmbPaper = LayoutBox->cmbPaper;
+    speDiameter = LayoutBox->speDiameter;
+    speColumns = LayoutBox->speColumns;
+    speRows = LayoutBox->speRows;
+    speX0 = LayoutBox->speX0;
+    speY0 = LayoutBox->speY0;
+    speDx = LayoutBox->speDx;
+    speDy = LayoutBox->speDy;
+    edtLayoutName = LayoutBox->edtLayoutName;
+    btnKeepLayout = LayoutBox->btnKeepLayout;
+    btnDeleteLayout = LayoutBox->btnDeleteLayout;
     column->addWidget(CreateCopiesBox());
     column->addWidget(CreateCalibrationBox());
     grbPrintShop = new TPrintShopBox(this);
@@ -206,37 +188,26 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     connect(FPreviewTimer, &QTimer::timeout, Preview, &QPrintPreviewWidget::updatePreview);
     connect(Preview, &QPrintPreviewWidget::paintRequested, this, &TPrintDialog::PreviewPaint);
 
-    // The last values, then the layout they were used with.
+    // The last values; the copies start at 1, so that last week's number
+    // does not multiply this week's table.
     FFilling = true;
-    speDiameter->setValue(aPreferences.DiameterFor(aSizeItem));
-    speCopies->setValue(aPreferences.Copies);
     speOffsetX->setValue(aPreferences.Calibration.OffsetX);
     speOffsetY->setValue(aPreferences.Calibration.OffsetY);
     speScaleX->setValue(aPreferences.Calibration.ScaleX);
     speScaleY->setValue(aPreferences.Calibration.ScaleY);
     grbPrintShop->speBleed->setValue(aPreferences.Bleed);
-    FillLayouts(aPreferences.LayoutName.isEmpty() ? LayoutKey(aPreferences.Paper) : KeptPrefix + aPreferences.LayoutName);
     FFilling = false;
-    cmbLayoutChange();
+    UpdateState();
     // After the layout, whose positions bound it.
     speStart->setValue(aPreferences.Start);
 
-    connect(cmbLayout, &QComboBox::currentIndexChanged, this, &TPrintDialog::cmbLayoutChange);
-    connect(speDiameter, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::speDiameterChange);
-    connect(cmbPaper, &QComboBox::currentIndexChanged, this, &TPrintDialog::GridChange);
-    for (QSpinBox* box : {speColumns, speRows})
-        connect(box, &QSpinBox::valueChanged, this, &TPrintDialog::GridChange);
-    for (QDoubleSpinBox* box : {speX0, speY0, speDx, speDy})
-        connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::GridChange);
+    connect(LayoutBox, &TPrintLayoutBox::Changed, this, &TPrintDialog::UpdateState);
     for (QSpinBox* box : {speCopies, speStart})
         connect(box, &QSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
     for (QDoubleSpinBox* box : {speOffsetX, speOffsetY, speScaleX, speScaleY})
         connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
     connect(chkCalibrationPage, &QCheckBox::toggled, this, &TPrintDialog::UpdateState);
     connect(grbPrintShop, &TPrintShopBox::Changed, this, &TPrintDialog::UpdateState);
-    connect(edtLayoutName, &QLineEdit::returnPressed, this, &TPrintDialog::btnKeepLayoutClick);
-    connect(btnKeepLayout, &QPushButton::clicked, this, &TPrintDialog::btnKeepLayoutClick);
-    connect(btnDeleteLayout, &QPushButton::clicked, this, &TPrintDialog::btnDeleteLayoutClick);
     connect(btnPrint, &QPushButton::clicked, this, &TPrintDialog::btnPrintClick);
     connect(btnSavePdf, &QPushButton::clicked, this, &TPrintDialog::btnSavePdfClick);
     connect(btnMerge, &QPushButton::clicked, this, &TPrintDialog::btnMergeClick);
@@ -253,52 +224,14 @@ TPrintDialog::~TPrintDialog()
     delete Preview;
 }
 
-QWidget* TPrintDialog::CreateLayoutBox()
-{
-    auto* box = new QGroupBox(QStringLiteral("Indeling"), this);
-    auto* form = new QFormLayout(box);
-    cmbLayout = new QComboBox(box);
-    form->addRow(QStringLiteral("Indeling:"), cmbLayout);
-    cmbPaper = new QComboBox(box);
-    cmbPaper->addItem(QStringLiteral("A4"), LayoutKey(TPaper::A4));
-    cmbPaper->addItem(QStringLiteral("Letter"), LayoutKey(TPaper::Letter));
-    form->addRow(QStringLiteral("Papier:"), cmbPaper);
-    speDiameter = NumberBox(box, MinDiameter, MaxDiameter, 1, 1, QStringLiteral(" mm"));
-    form->addRow(QStringLiteral("Diameter:"), speDiameter);
-    speColumns = CountBox(box, 1, 50);
-    speRows = CountBox(box, 1, 50);
-    form->addRow(QStringLiteral("Kolommen, rijen:"), Pair(speColumns, speRows));
-    const QString x = QStringLiteral("x ");
-    const QString y = QStringLiteral("y ");
-    speX0 = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), x);
-    speY0 = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), y);
-    speX0->setToolTip(QStringLiteral("Het midden van het eerste label, gemeten vanaf de linker- en bovenrand"));
-    speY0->setToolTip(speX0->toolTip());
-    form->addRow(QStringLiteral("Midden eerste label:"), Pair(speX0, speY0));
-    speDx = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), x);
-    speDy = NumberBox(box, 0, 500, 0.5, 2, QStringLiteral(" mm"), y);
-    speDx->setToolTip(QStringLiteral("Van het midden van een label tot dat van het volgende in de rij (x) "
-                                     "of de kolom (y)"));
-    speDy->setToolTip(speDx->toolTip());
-    form->addRow(QStringLiteral("Afstand middens:"), Pair(speDx, speDy));
-    edtLayoutName = new QLineEdit(box);
-    edtLayoutName->setPlaceholderText(QStringLiteral("bijvoorbeeld de naam op de doos"));
-    form->addRow(QStringLiteral("Naam:"), edtLayoutName);
-    btnKeepLayout = new QPushButton(QStringLiteral("Indeling bewaren"), box);
-    btnDeleteLayout = new QPushButton(QStringLiteral("Indeling verwijderen"), box);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnKeepLayout);
-    buttons->addWidget(btnDeleteLayout);
-    form->addRow(buttons);
-    return box;
-}
-
 QWidget* TPrintDialog::CreateCopiesBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Labels"), this);
     auto* form = new QFormLayout(box);
     speCopies = CountBox(box, 1, MaxCopies);
-    form->addRow(QStringLiteral("Aantal per label:"), speCopies);
+    lblCopies = new QLabel(QStringLiteral("Aantal per label:"), box);
+    lblTotal = new QLabel(box);
+    form->addRow(lblCopies, Pair(speCopies, lblTotal));
     speStart = CountBox(box, 1, 1);
     speStart->setToolTip(QStringLiteral("De eerste vrije plaats op een deels gebruikt vel, rij voor rij geteld"));
     form->addRow(QStringLiteral("Beginpositie:"), speStart);
@@ -354,29 +287,6 @@ QWidget* TPrintDialog::CreateTableBox()
     return box;
 }
 
-void TPrintDialog::FillLayouts(const QString& aSelect)
-{
-    const bool filling = FFilling;
-    FFilling = true;
-    cmbLayout->clear();
-    cmbLayout->addItem(QStringLiteral("A4, automatisch"), LayoutKey(TPaper::A4));
-    cmbLayout->addItem(QStringLiteral("Letter, automatisch"), LayoutKey(TPaper::Letter));
-    cmbLayout->addItem(QStringLiteral("Eén label per pagina"), LayoutKey(TPaper::Label));
-    for (const TSheetLayout& layout : FPreferences.Layouts)
-        cmbLayout->addItem(layout.Name, KeptPrefix + layout.Name);
-    cmbLayout->addItem(QStringLiteral("Eigen indeling"), CustomLayout);
-    const int index = cmbLayout->findData(aSelect);
-    cmbLayout->setCurrentIndex(index >= 0 ? index : 0);
-    FFilling = filling;
-}
-
-void TPrintDialog::SelectLayout(const QString& aKey)
-{
-    const int index = cmbLayout->findData(aKey);
-    if (index >= 0)
-        cmbLayout->setCurrentIndex(index);
-}
-
 void TPrintDialog::SetJobs(const QList<TPrintJob>& aJobs)
 {
     FPlainJobs = aJobs;
@@ -402,52 +312,10 @@ QList<TPrintJob> TPrintDialog::PrintedJobs() const
     return jobs;
 }
 
-TSheetLayout TPrintDialog::LayoutFromFields() const
-{
-    TSheetLayout layout;
-    layout.Paper = PaperFromName(cmbPaper->currentData().toString()).value_or(TPaper::A4);
-    layout.Diameter = speDiameter->value();
-    layout.Columns = speColumns->value();
-    layout.Rows = speRows->value();
-    layout.X0 = speX0->value();
-    layout.Y0 = speY0->value();
-    layout.Dx = speDx->value();
-    layout.Dy = speDy->value();
-    return layout;
-}
-
-TSheetLayout TPrintDialog::CurrentLayout() const
-{
-    const QString key = cmbLayout->currentData().toString();
-    if (const std::optional<TPaper> paper = PaperFromName(key))
-        return BuiltInLayout(*paper, speDiameter->value());
-    if (key.startsWith(KeptPrefix)) {
-        if (const TSheetLayout* kept = FPreferences.Layout(key.mid(KeptPrefix.size())))
-            return *kept;
-    }
-    return LayoutFromFields();
-}
-
-void TPrintDialog::ShowLayout(const TSheetLayout& aLayout)
-{
-    const bool filling = FFilling;
-    FFilling = true;
-    if (aLayout.Paper != TPaper::Label)
-        cmbPaper->setCurrentIndex(cmbPaper->findData(PaperName(aLayout.Paper)));
-    speDiameter->setValue(aLayout.Diameter);
-    speColumns->setValue(aLayout.Columns);
-    speRows->setValue(aLayout.Rows);
-    speX0->setValue(aLayout.X0);
-    speY0->setValue(aLayout.Y0);
-    speDx->setValue(aLayout.Dx);
-    speDy->setValue(aLayout.Dy);
-    FFilling = filling;
-}
-
 TPrintSettings TPrintDialog::Settings() const
 {
     TPrintSettings settings;
-    settings.Layout = CurrentLayout();
+    settings.Layout = LayoutBox->Layout();
     settings.Start = speStart->value();
     settings.Calibration = {speOffsetX->value(), speOffsetY->value(), speScaleX->value(), speScaleY->value()};
     settings.Shop = grbPrintShop->Shop();
@@ -478,11 +346,7 @@ int TPrintDialog::PageCount() const
 TPrintPreferences TPrintDialog::Preferences() const
 {
     TPrintPreferences preferences = FPreferences;
-    const QString key = cmbLayout->currentData().toString();
-    const TSheetLayout layout = CurrentLayout();
-    preferences.Paper = layout.Paper;
-    preferences.LayoutName = key.startsWith(KeptPrefix) ? key.mid(KeptPrefix.size()) : QString();
-    preferences.Diameter = speDiameter->value();
+    LayoutBox->Remember(preferences);
     preferences.DiameterSize = FSizeItem;
     preferences.Copies = speCopies->value();
     preferences.Start = speStart->value();
@@ -491,60 +355,11 @@ TPrintPreferences TPrintDialog::Preferences() const
     return preferences;
 }
 
-void TPrintDialog::cmbLayoutChange()
-{
-    if (FFilling)
-        return;
-    const QString key = cmbLayout->currentData().toString();
-    const bool builtIn = PaperFromName(key).has_value();
-    if (key.startsWith(KeptPrefix)) {
-        ShowLayout(CurrentLayout());
-        const bool filling = FFilling;
-        FFilling = true;
-        edtLayoutName->setText(key.mid(KeptPrefix.size()));
-        FFilling = filling;
-    } else if (builtIn) {
-        ShowLayout(CurrentLayout());
-    }
-    // A built-in layout follows from the paper and D alone.
-    for (QWidget* field : std::initializer_list<QWidget*>{cmbPaper, speColumns, speRows, speX0, speY0, speDx, speDy})
-        field->setEnabled(!builtIn);
-    btnDeleteLayout->setEnabled(key.startsWith(KeptPrefix));
-    UpdateState();
-}
-
-void TPrintDialog::speDiameterChange()
-{
-    if (FFilling)
-        return;
-    const QString key = cmbLayout->currentData().toString();
-    if (PaperFromName(key))
-        ShowLayout(CurrentLayout());
-    else
-        GridChange();
-    UpdateState();
-}
-
-void TPrintDialog::GridChange()
-{
-    if (FFilling)
-        return;
-    // A kept layout changes only when kept again: editing it makes it the user's own.
-    if (cmbLayout->currentData().toString().startsWith(KeptPrefix)) {
-        const bool filling = FFilling;
-        FFilling = true;
-        SelectLayout(CustomLayout);
-        FFilling = filling;
-        btnDeleteLayout->setEnabled(false);
-    }
-    UpdateState();
-}
-
 void TPrintDialog::UpdateState()
 {
     if (FFilling)
         return;
-    const TSheetLayout layout = CurrentLayout();
+    const TSheetLayout layout = LayoutBox->Layout();
     const bool sheet = layout.Paper != TPaper::Label;
     {
         const bool filling = FFilling;
@@ -555,6 +370,11 @@ void TPrintDialog::UpdateState()
         grbPrintShop->SetOneLabelPerPage(!sheet);
         FFilling = filling;
     }
+    lblCopies->setText(FTable ? QStringLiteral("Aantal per rij:") : QStringLiteral("Aantal per label:"));
+    int total = 0;
+    for (const TPrintJob& job : PrintedJobs())
+        total += job.Copies;
+    lblTotal->setText(QStringLiteral("= %1").arg(Counted(total, QStringLiteral("label"), QStringLiteral("labels"))));
     const TPrintProblem problem = Problem();
     if (!problem.IsNone()) {
         lblMessage->setStyleSheet(QStringLiteral("color: #b00000;"));
@@ -653,6 +473,12 @@ void TPrintDialog::btnPrintClick()
     lblRun->clear();
     if (!Printable())
         return;
+    if (!FDialogs.HasPrinter()) {
+        FDialogs.ShowError(this, QStringLiteral("Er is op deze computer geen printer ingesteld. Kies \"Opslaan als "
+                                                "PDF...\" om de labels als PDF te bewaren; die kunt u op een andere "
+                                                "computer afdrukken of naar een drukkerij sturen."));
+        return;
+    }
     TPrintSettings settings = Settings();
     // On a printer they would print in colour: a print shop's marks go into PDFs only.
     settings.Shop.CutContour = settings.Shop.CropMarks = false;
@@ -688,6 +514,8 @@ void TPrintDialog::btnPrintClick()
                                              "gaan naar de printer")
                                   .arg(result.Labels)
                                   .arg(total));
+    } else if (result.Ok()) {
+        MoveStart(settings, jobs);
     }
     ShowResult(result, QStringLiteral("Afdrukken is niet gelukt: %1"));
 }
@@ -708,8 +536,12 @@ void TPrintDialog::btnSavePdfClick()
     if (file.isEmpty())
         return;
     const TPrintSettings settings = Settings();
+    const QString written = QStringLiteral("PDF geschreven: %1").arg(QDir::toNativeSeparators(file));
     if (chkCalibrationPage->isChecked()) {
-        ShowResult(WriteCalibrationPdf(file, settings), QStringLiteral("%1"));
+        const TPrintResult result = WriteCalibrationPdf(file, settings);
+        if (result.Ok())
+            lblRun->setText(written);
+        ShowResult(result, QStringLiteral("%1"));
         return;
     }
     FRunning = true;
@@ -721,9 +553,27 @@ void TPrintDialog::btnSavePdfClick()
         return !progress || progress->Step(aDone);
     });
     progress.reset();
-    if (result.Cancelled)
+    if (result.Cancelled) {
         lblRun->setText(QStringLiteral("Afgebroken: er is geen PDF geschreven"));
+    } else if (result.Ok()) {
+        lblRun->setText(QStringLiteral("%1 (%2 op %3)")
+                            .arg(written, Counted(result.Labels, QStringLiteral("label"), QStringLiteral("labels")),
+                                 Counted(result.Pages, QStringLiteral("pagina"), QStringLiteral("pagina's"))));
+        MoveStart(settings, jobs);
+    }
     ShowResult(result, QStringLiteral("%1"));
+}
+
+void TPrintDialog::MoveStart(const TPrintSettings& aSettings, const QList<TPrintJob>& aJobs)
+{
+    if (aSettings.Layout.Paper == TPaper::Label)
+        return;
+    const QList<TPlacement> placements = PlaceLabels(aJobs, aSettings);
+    if (placements.isEmpty())
+        return;
+    // A full last sheet leaves a new one to start on.
+    const int next = placements.last().Position + 1;
+    speStart->setValue(next > aSettings.Layout.Positions() ? 1 : next);
 }
 
 void TPrintDialog::btnMergeClick()
@@ -852,36 +702,10 @@ void TPrintDialog::RunEnded()
 
 void TPrintDialog::btnKeepLayoutClick()
 {
-    const QString name = edtLayoutName->text().trimmed();
-    if (name.isEmpty()) {
-        FDialogs.ShowError(this, QStringLiteral("Geef de indeling een naam, bijvoorbeeld die op de doos met labels"));
-        return;
-    }
-    TSheetLayout layout = CurrentLayout();
-    if (layout.Paper == TPaper::Label) {
-        FDialogs.ShowError(this, QStringLiteral("Alleen een indeling op A4 of Letter kan bewaard worden"));
-        return;
-    }
-    const TPrintProblem problem = CheckLayout(layout);
-    if (!problem.IsNone()) {
-        FDialogs.ShowError(this, QStringLiteral("De indeling is niet bewaard. %1").arg(PrintProblemText(problem)));
-        return;
-    }
-    layout.Name = name;
-    FPreferences.KeepLayout(layout);
-    FillLayouts(KeptPrefix + name);
-    cmbLayoutChange();
+    LayoutBox->KeepLayout();
 }
 
 void TPrintDialog::btnDeleteLayoutClick()
 {
-    const QString key = cmbLayout->currentData().toString();
-    if (!key.startsWith(KeptPrefix))
-        return;
-    const TSheetLayout layout = CurrentLayout();
-    FPreferences.RemoveLayout(key.mid(KeptPrefix.size()));
-    // The fields keep its values, as the user's own layout.
-    FillLayouts(CustomLayout);
-    ShowLayout(layout);
-    cmbLayoutChange();
+    LayoutBox->DeleteLayout();
 }

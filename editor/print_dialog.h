@@ -22,6 +22,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 class TDialogs;
+class TPrintLayoutBox;
 class TPictureCache;
 class TPrintShopBox;
 class TProgress;
@@ -80,7 +81,10 @@ public:
     // it; otherwise shows its errors and changes nothing. True when merged.
     bool MergeTable(const QString& aFile);
 
-    // "Indeling": built-in layouts, the kept ones by name, "Eigen indeling".
+    // The layout box and its controls.
+    TPrintLayoutBox* LayoutBox = nullptr;
+    QLineEdit* edtSearch = nullptr;
+    // "Indeling": plain-paper grids, kept layouts, label products, "Eigen indeling".
     QComboBox* cmbLayout = nullptr;
     QComboBox* cmbPaper = nullptr;  // A4 or Letter, for a layout of the user's
     QDoubleSpinBox* speDiameter = nullptr;
@@ -95,6 +99,8 @@ public:
     QPushButton* btnDeleteLayout = nullptr;
 
     QSpinBox* speCopies = nullptr;
+    QLabel* lblCopies = nullptr;  // what the copies multiply
+    QLabel* lblTotal = nullptr;   // how many labels that makes
     QSpinBox* speStart = nullptr;
 
     QDoubleSpinBox* speOffsetX = nullptr;
@@ -116,20 +122,10 @@ public:
     QPushButton* btnSavePdf = nullptr;
     QPushButton* btnClose = nullptr;
 
-    // Item data of cmbLayout for the built-in layouts and the user's own.
-    static const QString CustomLayout;  // "Eigen indeling"
-
 private:
-    QWidget* CreateLayoutBox();
     QWidget* CreateCopiesBox();
     QWidget* CreateCalibrationBox();
     QWidget* CreateTableBox();
-    void FillLayouts(const QString& aSelect);
-    void SelectLayout(const QString& aKey);
-
-    void cmbLayoutChange();
-    void speDiameterChange();
-    void GridChange();
     void UpdateState();
     void UpdateTable();
     void PreviewPaint(QPrinter* aPrinter);
@@ -138,10 +134,8 @@ private:
     // After a print or PDF: brings the preview up to date if it waited.
     void RunEnded();
 
-    // The layout the combo box and fields stand for.
-    TSheetLayout CurrentLayout() const;
-    TSheetLayout LayoutFromFields() const;
-    void ShowLayout(const TSheetLayout& aLayout);
+    // After a run of labels: the start moves on to the next free position of the last sheet.
+    void MoveStart(const TPrintSettings& aSettings, const QList<TPrintJob>& aJobs);
     // Shows aProblem in the error box when it is one; true when none.
     bool Printable();
     // Shows what a print or PDF run did wrong, if anything.

@@ -134,7 +134,7 @@ TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
 
 double CutDiameter(const TSheetLayout& aLayout)
 {
-    return aLayout.Diameter;
+    return aLayout.DieCutDiameter > 0 ? aLayout.DieCutDiameter : aLayout.Diameter;
 }
 
 double SmallestGap(const TSheetLayout& aLayout)

@@ -78,7 +78,8 @@ struct TPrintSettings
 
 TPrintProblem CheckSettings(const TPrintSettings& aSettings);
 
-// The diameter the labels of aLayout are cut at, in mm.
+// The diameter the labels of aLayout are cut at, in mm: a product's die-cut,
+// else the printed diameter.
 double CutDiameter(const TSheetLayout& aLayout);
 // The smallest distance between the cut circles of two positions of aLayout
 // (centre distance less the cut diameter), in mm; infinite for one position.

@@ -43,13 +43,14 @@ QString PaperName(TPaper aPaper)
     case TPaper::Label: return QStringLiteral("label");
     case TPaper::A4: return QStringLiteral("a4");
     case TPaper::Letter: return QStringLiteral("letter");
+    case TPaper::Other: return QStringLiteral("other");
     }
     return {};
 }
 
 std::optional<TPaper> PaperFromName(const QString& aName)
 {
-    for (TPaper paper : {TPaper::Label, TPaper::A4, TPaper::Letter}) {
+    for (TPaper paper : {TPaper::Label, TPaper::A4, TPaper::Letter, TPaper::Other}) {
         if (aName.compare(PaperName(paper), Qt::CaseInsensitive) == 0)
             return paper;
     }
@@ -65,16 +66,41 @@ double DefaultDiameter(int aSizeItem)
     }
 }
 
+QPointF TSheetGrid::Centre(int aIndex) const
+{
+    const int columns = Columns > 0 ? Columns : 1;
+    return {X0 + (aIndex % columns) * Dx, Y0 + (aIndex / columns) * Dy};
+}
+
+QList<TSheetGrid> TSheetLayout::Grids() const
+{
+    QList<TSheetGrid> grids{{Columns, Rows, X0, Y0, Dx, Dy}};
+    grids.append(MoreGrids);
+    return grids;
+}
+
 int TSheetLayout::Positions() const
 {
-    return Columns * Rows;
+    int positions = Columns * Rows;
+    for (const TSheetGrid& grid : MoreGrids)
+        positions += grid.Positions();
+    return positions;
 }
 
 QPointF TSheetLayout::Centre(int aPosition) const
 {
-    const int index = aPosition - 1;
-    const int columns = Columns > 0 ? Columns : 1;
-    return {X0 + (index % columns) * Dx, Y0 + (index / columns) * Dy};
+    int index = aPosition - 1;
+    const TSheetGrid first{Columns, Rows, X0, Y0, Dx, Dy};
+    if (MoreGrids.isEmpty() || index < first.Positions())
+        return first.Centre(index);
+    index -= first.Positions();
+    for (const TSheetGrid& grid : MoreGrids) {
+        if (index < grid.Positions())
+            return grid.Centre(index);
+        index -= grid.Positions();
+    }
+    // Beyond the last position: continue the last grid, as a single grid does.
+    return MoreGrids.last().Centre(MoreGrids.last().Positions() + index);
 }
 
 QRectF TSheetLayout::Square(int aPosition) const
@@ -89,6 +115,7 @@ QSizeF TSheetLayout::PaperSize() const
     case TPaper::Label: return {Diameter, Diameter};
     case TPaper::A4: return QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
     case TPaper::Letter: return QPageSize(QPageSize::Letter).size(QPageSize::Millimeter);
+    case TPaper::Other: return OtherPaper;
     }
     return {};
 }
@@ -97,6 +124,7 @@ QPageSize TSheetLayout::PageSize() const
 {
     switch (Paper) {
     case TPaper::Label:
+    case TPaper::Other:
         return QPageSize(PaperSize(), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
     case TPaper::A4: return QPageSize(QPageSize::A4);
     case TPaper::Letter: return QPageSize(QPageSize::Letter);
@@ -124,6 +152,42 @@ TSheetLayout BuiltInLayout(TPaper aPaper, double aDiameter)
     return layout;
 }
 
+namespace {
+
+// One grid of a layout whose first position is aFirst: at least one label,
+// none overlapping another of the grid, none leaving the paper.
+TPrintProblem CheckGrid(const TSheetGrid& aGrid, double aDiameter, const QSizeF& aPaper, int aFirst)
+{
+    using TKind = TPrintProblem::TKind;
+    const double d = aDiameter;
+    if (aGrid.Columns < 1 || aGrid.Rows < 1)
+        return {TKind::NoLabelFits, d};
+    if (aGrid.Columns > 1 && !(aGrid.Dx >= d - Tolerance))
+        return {TKind::Overlap, aGrid.Dx, d, 0, 0, true};
+    if (aGrid.Rows > 1 && !(aGrid.Dy >= d - Tolerance))
+        return {TKind::Overlap, aGrid.Dy, d, 0, 0, false};
+
+    // With positive pitches the first and the last label are the outermost;
+    // in doubles, so a hand-edited count cannot overflow.
+    const double left = aGrid.X0 - d / 2;
+    const double top = aGrid.Y0 - d / 2;
+    const double right = aGrid.X0 + (aGrid.Columns - 1.0) * aGrid.Dx + d / 2;
+    const double bottom = aGrid.Y0 + (aGrid.Rows - 1.0) * aGrid.Dy + d / 2;
+    if (!(left >= -Tolerance && top >= -Tolerance))
+        return {TKind::OutsidePage, 0, 0, aFirst};
+    // The first position that sticks out, counting row by row: one in the
+    // first row when the rows are too long, else the first of a row too low.
+    if (!(right <= aPaper.width() + Tolerance))
+        return {TKind::OutsidePage, 0, 0, aFirst + FirstOutside(aPaper.width(), aGrid.X0, aGrid.Dx, d, aGrid.Columns)};
+    if (!(bottom <= aPaper.height() + Tolerance)) {
+        const int row = FirstOutside(aPaper.height(), aGrid.Y0, aGrid.Dy, d, aGrid.Rows);
+        return {TKind::OutsidePage, 0, 0, aFirst + row * aGrid.Columns};
+    }
+    return {};
+}
+
+}  // namespace
+
 TPrintProblem CheckLayout(const TSheetLayout& aLayout)
 {
     using TKind = TPrintProblem::TKind;
@@ -131,29 +195,36 @@ TPrintProblem CheckLayout(const TSheetLayout& aLayout)
     // Written so that NaN fails too.
     if (!(d >= MinDiameter - Tolerance && d <= MaxDiameter + Tolerance))
         return {TKind::DiameterOutOfRange, d};
-    if (aLayout.Columns < 1 || aLayout.Rows < 1)
-        return {TKind::NoLabelFits, d};
-    if (aLayout.Columns > 1 && !(aLayout.Dx >= d - Tolerance))
-        return {TKind::Overlap, aLayout.Dx, d, 0, 0, true};
-    if (aLayout.Rows > 1 && !(aLayout.Dy >= d - Tolerance))
-        return {TKind::Overlap, aLayout.Dy, d, 0, 0, false};
+    if (aLayout.DieCutDiameter > 0 && !(d <= aLayout.DieCutDiameter + DieCutTolerance))
+        return {TKind::LargerThanDieCut, d, aLayout.DieCutDiameter};
 
-    // With positive pitches the first and the last label are the outermost;
-    // in doubles, so a hand-edited count cannot overflow.
     const QSizeF paper = aLayout.PaperSize();
-    const double left = aLayout.X0 - d / 2;
-    const double top = aLayout.Y0 - d / 2;
-    const double right = aLayout.X0 + (aLayout.Columns - 1.0) * aLayout.Dx + d / 2;
-    const double bottom = aLayout.Y0 + (aLayout.Rows - 1.0) * aLayout.Dy + d / 2;
-    if (!(left >= -Tolerance && top >= -Tolerance))
-        return {TKind::OutsidePage, 0, 0, 1};
-    // The first position that sticks out, counting row by row: one in the
-    // first row when the rows are too long, else the first of a row too low.
-    if (!(right <= paper.width() + Tolerance))
-        return {TKind::OutsidePage, 0, 0, FirstOutside(paper.width(), aLayout.X0, aLayout.Dx, d, aLayout.Columns) + 1};
-    if (!(bottom <= paper.height() + Tolerance)) {
-        const int row = FirstOutside(paper.height(), aLayout.Y0, aLayout.Dy, d, aLayout.Rows);
-        return {TKind::OutsidePage, 0, 0, row * aLayout.Columns + 1};
+    const QList<TSheetGrid> grids = aLayout.Grids();
+    int first = 1;
+    for (const TSheetGrid& grid : grids) {
+        const TPrintProblem problem = CheckGrid(grid, d, paper, first);
+        if (!problem.IsNone())
+            return problem;
+        first += grid.Positions();
+    }
+    if (grids.size() == 1)
+        return {};
+
+    // Labels of different grids must not overlap either; a product has a
+    // few dozen positions at most, so every pair is compared.
+    const int positions = aLayout.Positions();
+    QList<int> gridOf;
+    for (int g = 0; g < grids.size(); ++g)
+        gridOf.append(QList<int>(grids[g].Positions(), g));
+    for (int a = 1; a <= positions; ++a) {
+        const QPointF centreA = aLayout.Centre(a);
+        for (int b = a + 1; b <= positions; ++b) {
+            if (gridOf[a - 1] == gridOf[b - 1])
+                continue;
+            const QPointF between = aLayout.Centre(b) - centreA;
+            if (std::hypot(between.x(), between.y()) < d - Tolerance)
+                return {TKind::GridsOverlap, 0, 0, a, b};
+        }
     }
     return {};
 }

@@ -80,6 +80,12 @@ TPrintPreferences LoadPrintPreferences(const TIniFile& aFile)
     preferences.Paper = PaperFromName(aFile.ReadString(section, QStringLiteral("Paper"), QString()))
                             .value_or(TPaper::A4);
     preferences.LayoutName = aFile.ReadString(section, QStringLiteral("LayoutName"), QString());
+    preferences.ProductBrand = aFile.ReadString(section, QStringLiteral("ProductBrand"), QString()).trimmed();
+    preferences.ProductPart = aFile.ReadString(section, QStringLiteral("ProductPart"), QString()).trimmed();
+    if (preferences.ProductBrand.isEmpty() || preferences.ProductPart.isEmpty()) {
+        preferences.ProductBrand.clear();
+        preferences.ProductPart.clear();
+    }
     const double diameter = ReadNumber(aFile, QStringLiteral("Diameter"), 0);
     const int sizeCm = aFile.ReadInteger(section, QStringLiteral("DiameterLabelSize"), 0);
     const int* size = std::find(std::begin(SizeCentimetres), std::end(SizeCentimetres), sizeCm);
@@ -103,7 +109,8 @@ TPrintPreferences LoadPrintPreferences(const TIniFile& aFile)
         layout.Name = aFile.ReadString(section, Key(i, "Name"), QString()).trimmed();
         const std::optional<TPaper> paper = PaperFromName(aFile.ReadString(section, Key(i, "Paper"), QString()));
         // A kept layout is a sheet's; one without a name could not be chosen.
-        if (layout.Name.isEmpty() || !paper || *paper == TPaper::Label || preferences.Layout(layout.Name))
+        if (layout.Name.isEmpty() || !paper || *paper == TPaper::Label || *paper == TPaper::Other
+            || preferences.Layout(layout.Name))
             continue;
         layout.Paper = *paper;
         layout.Diameter = ReadNumber(aFile, Key(i, "Diameter"), 60);
@@ -127,6 +134,8 @@ void SavePrintPreferences(TIniFile& aFile, const TPrintPreferences& aPreferences
     const QString& section = PrintSection;
     aFile.WriteString(section, QStringLiteral("Paper"), PaperName(aPreferences.Paper));
     aFile.WriteString(section, QStringLiteral("LayoutName"), aPreferences.LayoutName);
+    aFile.WriteString(section, QStringLiteral("ProductBrand"), aPreferences.ProductBrand);
+    aFile.WriteString(section, QStringLiteral("ProductPart"), aPreferences.ProductPart);
     if (aPreferences.Diameter > 0 && aPreferences.DiameterSize >= 0 && aPreferences.DiameterSize < 3) {
         WriteNumber(aFile, QStringLiteral("Diameter"), aPreferences.Diameter);
         aFile.WriteInteger(section, QStringLiteral("DiameterLabelSize"), SizeCentimetres[aPreferences.DiameterSize]);

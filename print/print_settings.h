@@ -8,13 +8,16 @@
 class TIniFile;
 
 // What printing remembers between sessions, in the settings file's section
-// [Print]: the last layout, diameter, copies, start position,
-// calibration and bleed, and the layouts the user keeps under a name.
+// [Print]: the last layout or label product, diameter, copies, start
+// position, calibration and bleed, and the layouts the user keeps under a name.
 struct TPrintPreferences
 {
     // The last layout: a paper's built-in layout, or a kept one by name.
     TPaper Paper = TPaper::A4;
     QString LayoutName;  // non-empty: the kept layout of that name
+    // Non-empty: the label product of that brand and part, as the catalogue spells them.
+    QString ProductBrand;
+    QString ProductPart;
     double Diameter = 0;  // the last diameter; 0: none yet
     int DiameterSize = -1;  // the label size item Diameter was chosen at
     int Copies = 1;

@@ -22,6 +22,7 @@ PACKAGES=(
   libcsv-dev
   libqpdf-dev
   ghostscript
+  glabels-data
   fonts-liberation2
   fonts-dejavu-core
   xvfb

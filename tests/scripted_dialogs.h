@@ -41,6 +41,7 @@ public:
     int CancelProgressAt = -1;
     // The PDF file a chosen printer writes to; an empty one cancels.
     std::deque<QString> PrinterAnswers;
+    bool PrinterInstalled = true;
     // Runs in place of a user working in the print dialog.
     std::function<void(TPrintDialog&)> PrintDialogScript;
 
@@ -92,6 +93,7 @@ public:
         ProgressRuns.append({aText, aTotal, 0});
         return std::make_unique<TScriptedProgress>(*this, int(ProgressRuns.size()) - 1);
     }
+    bool HasPrinter() override { return PrinterInstalled; }
     bool ChoosePrinter(QWidget*, QPrinter& aPrinter) override
     {
         const QString file = Next(PrinterAnswers, PrinterRequests, aPrinter.docName());

@@ -387,6 +387,28 @@ void TstPrint::refusedSettings_data()
         << with([](TPrintSettings& s) { s.Calibration.ScaleX = 89.9; }) << problem(TKind::ScaleOutOfRange, 89.9);
     QTest::newRow("labels touching are accepted")
         << with([](TPrintSettings& s) { s.Layout.Dx = 60; }) << problem(TKind::None);
+    // Three rows, then a second grid of 2 x 1 below them, numbered from 10.
+    const auto twoGrids = [&](double aY0, double aDx) {
+        return with([=](TPrintSettings& s) {
+            s.Layout.Rows = 3;
+            s.Layout.MoreGrids = {TSheetGrid{2, 1, 42, aY0, aDx, 0}};
+        });
+    };
+    QTest::newRow("a second grid clear of the first") << twoGrids(240, 63) << problem(TKind::None);
+    QTest::newRow("a second grid over the first") << twoGrids(230, 63) << problem(TKind::GridsOverlap, 0, 0, 7, 10);
+    QTest::newRow("a second grid's own labels overlap")
+        << twoGrids(240, 40) << problem(TKind::Overlap, 40, 60);
+    QTest::newRow("a second grid's label below the page")
+        << twoGrids(270, 63) << problem(TKind::OutsidePage, 0, 0, 10);
+    const auto dieCut = [&](double aDiameter) {
+        return with([=](TPrintSettings& s) {
+            s.Layout.Columns = s.Layout.Rows = 1;
+            s.Layout.DieCutDiameter = 63.5;
+            s.Layout.Diameter = aDiameter;
+        });
+    };
+    QTest::newRow("a die-cut in inches, rounded") << dieCut(63.54) << problem(TKind::None);
+    QTest::newRow("larger than the die-cut") << dieCut(63.6) << problem(TKind::LargerThanDieCut, 63.6, 63.5);
     QTest::newRow("bleed over 5 mm")
         << with([](TPrintSettings& s) { s.Layout = BuiltInLayout(TPaper::Label, 60); s.Shop.Bleed = 5.1; })
         << problem(TKind::BleedOutOfRange, 5.1);
@@ -465,6 +487,8 @@ void TstPrint::preferencesRoundTrip()
     TPrintPreferences preferences;
     preferences.Paper = TPaper::Letter;
     preferences.LayoutName = QStringLiteral("Doos 24, 40 mm");
+    preferences.ProductBrand = QStringLiteral("Online Labels");
+    preferences.ProductPart = QStringLiteral("OL320 (round)");
     preferences.Diameter = 62.5;
     preferences.DiameterSize = 0;
     preferences.Copies = 7;

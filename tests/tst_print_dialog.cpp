@@ -119,12 +119,12 @@ void TstPrintDialog::printsTheDesignOnScreen_data()
     QTest::addColumn<QString>("pageSize");
     QTest::addColumn<int>("pages");
 
-    QTest::newRow("printer: twelve on A4") << true << "A4, automatisch" << 12 << false << "595 x 842 pts (A4)" << 1;
+    QTest::newRow("printer: twelve on A4") << true << "A4, gewoon papier (zelf knippen)" << 12 << false << "595 x 842 pts (A4)" << 1;
     QTest::newRow("printer: one label per page, twice") << true << "Eén label per pagina" << 2 << false
                                                         << "170 x 170 pts" << 2;
-    QTest::newRow("PDF: thirteen on Letter") << false << "Letter, automatisch" << 13 << false
+    QTest::newRow("PDF: thirteen on Letter") << false << "Letter, gewoon papier (zelf knippen)" << 13 << false
                                              << "612 x 792 pts (letter)" << 2;
-    QTest::newRow("PDF: the calibration page") << false << "A4, automatisch" << 1 << true << "595 x 842 pts (A4)" << 1;
+    QTest::newRow("PDF: the calibration page") << false << "A4, gewoon papier (zelf knippen)" << 1 << true << "595 x 842 pts (A4)" << 1;
 }
 
 // Ctrl+P while the last keys are still waiting for their redraw: the window
@@ -288,7 +288,7 @@ void TstPrintDialog::tableInTheDialog()
     const QString pdf = f.Dir.filePath(QStringLiteral("kazen.pdf"));
     f.Dialogs.SavePdfAnswers.push_back(pdf);
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
-        Choose(aDlg.cmbLayout, QStringLiteral("A4, automatisch"));
+        Choose(aDlg.cmbLayout, QStringLiteral("A4, gewoon papier (zelf knippen)"));
         aDlg.speDiameter->setValue(60);
         const QString noTable = aDlg.lblTable->text();
         Click(aDlg.btnMerge);

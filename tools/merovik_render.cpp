@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QHash>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
@@ -39,6 +40,9 @@ const char* const Synopsis =
     "                      LABEL.lbl... OUTPUT.pdf\n"
     "       merovik-render [--size 6|10|14] [--diameter MM] --sheet a4|letter [--copies N] [--start K]\n"
     "                      [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
+    "       merovik-render [--size 6|10|14] [--diameter MM] --product \"BRAND PART\" [--copies N] [--start K]\n"
+    "                      [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
+    "       merovik-render --list-products [--diameter MM]\n"
     "\n"
     "Renders Merovik label files to square 24-bit RGB pictures at 300 dpi, or to a PDF\n"
     "at true size: a page of the label's size per label, or sheets of labels.\n"
@@ -256,7 +260,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption jobsOption(QStringLiteral("jobs"),
                                         QStringLiteral("Render on N threads. Default: one per core."),
                                         QStringLiteral("N"));
-    parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption, mergeOption, jobsOption});
+    const QCommandLineOption listProductsOption(
+        QStringLiteral("list-products"),
+        QStringLiteral("List the round label products of the label catalogue, one a line: name, paper, die-cut "
+                       "in mm, labels per sheet, description, separated by tabs; with --diameter the closest "
+                       "first."));
+    parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption, mergeOption, jobsOption,
+                       listProductsOption});
     const QCommandLineOption versionOption = parser.addVersionOption();
     const TPdfOptions pdfOptions;
     parser.addOptions(pdfOptions.All());
@@ -301,7 +311,36 @@ int main(int argc, char* argv[])
                                           .arg(parser.value(jobsOption)));
     }
 
+    // The catalogue is read only when a product is asked for; files it had
+    // to skip are named once.
+    const auto catalogue = []() -> const TLabelCatalogue& {
+        static const TLabelCatalogue read = [] {
+            TLabelCatalogue found = ReadCatalogue(DefaultCatalogueFolders());
+            for (const TCatalogueWarning& warning : found.Warnings)
+                Error(CatalogueWarningText(warning));
+            return found;
+        }();
+        return read;
+    };
     const QStringList arguments = parser.positionalArguments();
+    if (parser.isSet(listProductsOption)) {
+        for (const QCommandLineOption& option : pdfOptions.All()) {
+            if (option.names() != pdfOptions.Diameter.names() && parser.isSet(option))
+                return UsageError(parser, QStringLiteral("--list-products takes only --diameter"));
+        }
+        if (!arguments.isEmpty() || parser.isSet(outDirOption) || parser.isSet(mergeOption))
+            return UsageError(parser, QStringLiteral("--list-products takes only --diameter"));
+        std::optional<double> diameter;
+        if (parser.isSet(pdfOptions.Diameter)) {
+            bool ok = false;
+            diameter = parser.value(pdfOptions.Diameter).toDouble(&ok);
+            if (!ok || !std::isfinite(*diameter))
+                return UsageError(parser, QStringLiteral("--diameter must be a number of mm, not \"%1\"")
+                                              .arg(parser.value(pdfOptions.Diameter)));
+        }
+        std::fputs(ProductList(catalogue(), diameter).toUtf8().constData(), stdout);
+        return ExitSuccess;
+    }
     const bool toFolder = parser.isSet(outDirOption);
     const bool toPdf = !toFolder && arguments.size() >= 2 && IsPdf(arguments.last());
     QString format;
@@ -336,7 +375,7 @@ int main(int argc, char* argv[])
     std::optional<TPdfRequest> pdf;
     if (toPdf) {
         QString problem;
-        pdf = ReadPdfOptions(pdfOptions, parser, sizeItem, problem);
+        pdf = ReadPdfOptions(pdfOptions, parser, sizeItem, catalogue, problem);
         if (!pdf)
             return UsageError(parser, problem);
     }

@@ -55,10 +55,38 @@ QString TPdfOptions::FirstGiven(const QCommandLineParser& aParser) const
 }
 
 std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCommandLineParser& aParser,
-                                          int aSizeItem, QString& aError)
+                                          int aSizeItem, const std::function<const TLabelCatalogue&()>& aCatalogue,
+                                          QString& aError)
 {
     TPdfRequest request;
     double diameter = DefaultDiameter(aSizeItem);
+    std::optional<TSheetLayout> product;
+    if (aParser.isSet(aOptions.Product)) {
+        if (aParser.isSet(aOptions.Sheet)) {
+            aError = QStringLiteral("--product and --sheet exclude each other: a product brings its own sheet");
+            return std::nullopt;
+        }
+        const QString name = aParser.value(aOptions.Product);
+        const TLabelCatalogue& catalogue = aCatalogue();
+        const TLabelProduct* found = catalogue.Find(name);
+        if (!found) {
+            const QStringList close = catalogue.Suggestions(name);
+            aError = close.isEmpty()
+                         ? QStringLiteral("--product: no round label product \"%1\" in the label catalogue").arg(name)
+                         : QStringLiteral("--product: no round label product \"%1\"; did you mean \"%2\"?")
+                               .arg(name, close.join(QStringLiteral("\", \"")));
+            return std::nullopt;
+        }
+        if (!found->Offered()) {
+            aError = QStringLiteral("--product %1: its die-cut of %2 mm is smaller than the %3 mm a label needs")
+                         .arg(found->Name())
+                         .arg(found->DieCut())
+                         .arg(MinDiameter);
+            return std::nullopt;
+        }
+        product = found->Layout;
+        diameter = found->DieCut();
+    }
     if (aParser.isSet(aOptions.Diameter)) {
         const std::optional<double> value = Number(aParser.value(aOptions.Diameter));
         if (!value) {
@@ -70,7 +98,7 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
     TPaper paper = TPaper::Label;
     if (aParser.isSet(aOptions.Sheet)) {
         const std::optional<TPaper> sheet = PaperFromName(aParser.value(aOptions.Sheet));
-        if (!sheet || *sheet == TPaper::Label) {
+        if (!sheet || *sheet == TPaper::Label || *sheet == TPaper::Other) {
             aError = QStringLiteral("--sheet must be a4 or letter, not \"%1\"").arg(aParser.value(aOptions.Sheet));
             return std::nullopt;
         }
@@ -87,8 +115,9 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         request.Copies = *copies;
     }
     if (aParser.isSet(aOptions.Start)) {
-        if (paper == TPaper::Label) {
-            aError = QStringLiteral("--start goes with --sheet: without it every label has a page of its own");
+        if (paper == TPaper::Label && !product) {
+            aError = QStringLiteral("--start goes with --sheet or --product: without them every label has a page "
+                                    "of its own");
             return std::nullopt;
         }
         const std::optional<int> start = WholeNumber(aParser.value(aOptions.Start));
@@ -137,9 +166,14 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
                           aParser.isSet(aOptions.Offset) ? QStringLiteral("--offset") : QStringLiteral("--scale"));
         return std::nullopt;
     }
-    request.Settings.Layout = BuiltInLayout(paper, diameter);
+    if (product) {
+        request.Settings.Layout = *product;
+        request.Settings.Layout.Diameter = diameter;
+    } else {
+        request.Settings.Layout = BuiltInLayout(paper, diameter);
+    }
     const TPrintProblem problem = CheckSettings(request.Settings);
-    if (problem.Kind == TPrintProblem::TKind::NoLabelFits) {
+    if (problem.Kind == TPrintProblem::TKind::NoLabelFits && !product) {
         const QSizeF size = request.Settings.Layout.PaperSize();
         aError = QStringLiteral("no label of %1 mm fits on %2 paper (%3 x %4 mm) with a %5 mm margin")
                      .arg(diameter)
@@ -154,6 +188,37 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         return std::nullopt;
     }
     return request;
+}
+
+QString ProductList(const TLabelCatalogue& aCatalogue, std::optional<double> aDiameter)
+{
+    QList<const TLabelProduct*> products = aCatalogue.ByDiameter(aDiameter.value_or(0));
+    if (!aDiameter) {
+        // ByDiameter keeps the catalogue's order among equals: by brand, then part.
+        products.clear();
+        for (const TLabelProduct& product : aCatalogue.Products) {
+            if (product.Offered())
+                products.append(&product);
+        }
+    }
+    QString text;
+    for (const TLabelProduct* product : products) {
+        // A tab or line break inside a field would split the line.
+        const auto field = [](const QString& aText) { return aText.simplified(); };
+        text += QStringList{field(product->Name()), field(product->PaperName),
+                            QString::number(product->DieCut(), 'f', 1), QString::number(product->Layout.Positions()),
+                            field(product->Description)}
+                    .join(QLatin1Char('\t'))
+                + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString CatalogueWarningText(const TCatalogueWarning& aWarning)
+{
+    return aWarning.Line > 0
+               ? QStringLiteral("warning: %1: skipped, line %2: %3").arg(aWarning.File).arg(aWarning.Line).arg(aWarning.Detail)
+               : QStringLiteral("warning: %1: skipped: %2").arg(aWarning.File, aWarning.Detail);
 }
 
 QString ProblemText(const TPrintProblem& aProblem)
@@ -193,6 +258,12 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(TCalibration::MaxScale)
             .arg(aProblem.Value);
     case TKind::NothingToPrint: return QStringLiteral("nothing to print");
+    case TKind::LargerThanDieCut:
+        return QStringLiteral("--diameter %1 mm is larger than the product's die-cut of %2 mm: the print would cross the cut")
+            .arg(aProblem.Value)
+            .arg(aProblem.Limit);
+    case TKind::GridsOverlap:
+        return QStringLiteral("the labels at positions %1 and %2 overlap").arg(aProblem.Position).arg(aProblem.Count);
     case TKind::BleedOutOfRange:
         return QStringLiteral("--bleed must be from 0 to %1 mm, not %2").arg(TPrintShop::MaxBleed).arg(aProblem.Value);
     case TKind::BleedTooWide:
@@ -200,7 +271,7 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(aProblem.Value)
             .arg(aProblem.Limit, 0, 'f', 2);
     case TKind::CropMarksOnSheet:
-        return QStringLiteral("--crop-marks goes with a page for each label, not with --sheet");
+        return QStringLiteral("--crop-marks goes with a page for each label, not with --sheet or --product");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 // The PDF side of merovik-render: its options, their checks and the run.
+#include "print/label_catalogue.h"
 #include "print/label_printer.h"
 
 #include <QCommandLineOption>
@@ -25,11 +26,16 @@ struct TPdfOptions
                              QStringLiteral("PDF: put the labels on sheets of a4 or letter paper, as many "
                                             "as fit. Without it, each label gets a page of its own size."),
                              QStringLiteral("a4|letter")};
+    QCommandLineOption Product{QStringLiteral("product"),
+                               QStringLiteral("PDF: put the labels on sheets of the round label product \"BRAND "
+                                              "PART\" of the label catalogue (see --list-products), at its "
+                                              "die-cut diameter unless --diameter is smaller."),
+                               QStringLiteral("name")};
     QCommandLineOption Copies{QStringLiteral("copies"), QStringLiteral("PDF: copies of each label. Default 1."),
                               QStringLiteral("n")};
     QCommandLineOption Start{QStringLiteral("start"),
-                             QStringLiteral("PDF with --sheet: the first free position on the first sheet, "
-                                            "counted row by row from 1. Default 1."),
+                             QStringLiteral("PDF with --sheet or --product: the first free position on the "
+                                            "first sheet, counted row by row from 1. Default 1."),
                              QStringLiteral("k")};
     QCommandLineOption Offset{QStringLiteral("offset"),
                               QStringLiteral("PDF: printer calibration, move the print X mm right and Y mm "
@@ -48,12 +54,12 @@ struct TPdfOptions
                                   QStringLiteral("PDF: add the die line of each label in the spot colour "
                                                  "CutContour, overprinting.")};
     QCommandLineOption CropMarks{QStringLiteral("crop-marks"),
-                                 QStringLiteral("PDF without --sheet: add crop marks at the corners of each "
+                                 QStringLiteral("PDF without --sheet or --product: add crop marks at the corners of each "
                                                 "label's trim.")};
 
     QList<QCommandLineOption> All() const
     {
-        return {Diameter, Sheet, Copies, Start, Offset, Scale, Bleed, CutContour, CropMarks};
+        return {Diameter, Sheet, Product, Copies, Start, Offset, Scale, Bleed, CutContour, CropMarks};
     }
     // The first of them on the command line, as "--name"; empty when none is.
     QString FirstGiven(const QCommandLineParser& aParser) const;
@@ -67,9 +73,18 @@ struct TPdfRequest
 };
 
 // The request of the options in aParser for labels of size item aSizeItem,
-// or nothing with aError set to a message for the user (bad usage).
+// or nothing with aError set to a message for the user (bad usage); a
+// --product is looked up in aCatalogue.
 std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCommandLineParser& aParser,
-                                          int aSizeItem, QString& aError);
+                                          int aSizeItem, const std::function<const TLabelCatalogue&()>& aCatalogue,
+                                          QString& aError);
+
+// The offered round products of aCatalogue, one a line: name, paper,
+// die-cut with one decimal, labels per sheet and description, separated by
+// tabs; those closest to aDiameter first when it is given.
+QString ProductList(const TLabelCatalogue& aCatalogue, std::optional<double> aDiameter);
+// A catalogue file that could not be read, in words.
+QString CatalogueWarningText(const TCatalogueWarning& aWarning);
 
 // aProblem in words.
 QString ProblemText(const TPrintProblem& aProblem);
