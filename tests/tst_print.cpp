@@ -229,6 +229,21 @@ bool Near(const QRectF& aFound, const QRectF& aExpected, double aTolerance)
            && std::abs(aFound.bottom() - aExpected.bottom()) <= aTolerance;
 }
 
+// A product of two offset grids on A4, each label's nearest neighbour on
+// the diagonal, 50 mm from centre to centre; 3 x 3 and 2 x 2 labels.
+TSheetLayout OffsetGrids(double aDiameter, double aDieCut)
+{
+    TSheetLayout layout = BuiltInLayout(TPaper::A4, aDiameter);
+    layout.Name = QStringLiteral("Offset grids");
+    layout.Columns = layout.Rows = 3;
+    layout.X0 = layout.Y0 = 40;
+    layout.Dx = 60;
+    layout.Dy = 80;
+    layout.MoreGrids = {TSheetGrid{2, 2, 70, 80, 60, 80}};
+    layout.DieCutDiameter = aDieCut;
+    return layout;
+}
+
 QString PlacementText(const QList<TPlacement>& aPlacements)
 {
     QStringList parts;
@@ -421,6 +436,12 @@ void TstPrint::refusedSettings_data()
     QTest::newRow("labels touching leave no room for bleed")
         << with([](TPrintSettings& s) { s.Layout.Dx = 60; s.Shop.Bleed = 0.5; })
         << problem(TKind::BleedTooWide, 0.5, 0);
+    QTest::newRow("bleed past half the gap on the diagonal of offset grids")
+        << with([](TPrintSettings& s) {
+               s.Layout = OffsetGrids(47.7, 47.7);
+               s.Shop.Bleed = 1.2;
+           })
+        << problem(TKind::BleedTooWide, 1.2, (50 - 47.7) / 2);
     QTest::newRow("crop marks on a sheet") << with([](TPrintSettings& s) { s.Shop.CropMarks = true; })
                                            << problem(TKind::CropMarksOnSheet);
     QTest::newRow("5 mm bleed and crop marks on a label's page")
@@ -872,6 +893,10 @@ void TstPrint::printShopPdf_data()
     TPrintSettings sheet = Sheet(TPaper::A4, 60);
     sheet.Shop = {1.5, true, false};
     QTest::newRow("A4 sheet, 1.5 mm bleed, die lines") << sheet << 12;
+    TPrintSettings product;
+    product.Layout = OffsetGrids(44, 46);
+    product.Shop = {2, true, false};
+    QTest::newRow("A4 product, printed inside its die-cut, 2 mm bleed, die lines") << product << 13;
 }
 
 void TstPrint::printShopPdf()
@@ -903,6 +928,7 @@ void TstPrint::printShopPdf()
 
     const TSheetLayout& layout = settings.Layout;
     const double d = layout.Diameter;
+    const double cutDiameter = CutDiameter(layout);
     const double bleed = settings.Shop.Bleed;
     const bool onePerPage = layout.Paper == TPaper::Label;
     // Layout mm to the page's mm: a label's page is centred on its MediaBox.
@@ -941,7 +967,7 @@ void TstPrint::printShopPdf()
             const QPointF mm((x + 0.5) * 25.4 / Dpi, (y + 0.5) * 25.4 / Dpi);
             bool onLine = false;
             for (const QPointF& c : centres)
-                onLine = onLine || std::abs(std::hypot(mm.x() - c.x(), mm.y() - c.y()) - d / 2) < 0.25;
+                onLine = onLine || std::abs(std::hypot(mm.x() - c.x(), mm.y() - c.y()) - cutDiameter / 2) < 0.25;
             stray += onLine ? 0 : 1;
         }
     }
@@ -950,7 +976,7 @@ void TstPrint::printShopPdf()
         for (const QPointF& arm : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)}) {
             bool found = false;
             for (int step = -3; step <= 3 && !found; ++step)
-                found = Inked(cut, at(c + arm * (d / 2)) + QPoint(int(arm.x()) * step, int(arm.y()) * step));
+                found = Inked(cut, at(c + arm * (cutDiameter / 2)) + QPoint(int(arm.x()) * step, int(arm.y()) * step));
             QVERIFY2(found, qPrintable(QStringLiteral("no die line at (%1, %2) + (%3, %4) r").arg(c.x()).arg(c.y())
                                            .arg(arm.x()).arg(arm.y())));
         }
@@ -968,7 +994,7 @@ void TstPrint::printShopPdf()
     const QImage page = Rasterise(pdf, Dpi);
     const QPointF first = centres.first();
     const auto colour = [&](double aDx, double aDy) { return page.pixel(at(first + QPointF(aDx, aDy))); };
-    const double reach = d / 2 + bleed;
+    const double reach = cutDiameter / 2 + bleed;
     QVERIFY(IsRed(colour(-(reach - 0.25), 0)));
     QVERIFY(IsRed(colour(0, -(reach - 0.25))));
     QCOMPARE(colour(-(reach + 0.3), 0), qRgb(255, 255, 255));
