@@ -238,7 +238,7 @@ void ShowInWindowBench(benchmark::State& aState, int aPixels)
 // A PDF in memory of one 60 mm label on its own page, or of a 12-label A4
 // sheet of them, drawn at 6 cm with the pictures decoded (warm); the counter
 // pdf_kb gives the file's size.
-void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
+void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels, bool aShop = false)
 {
     TLabelDocument doc;
     aPhoto ? FillPhoto(doc) : FillPlain(doc);
@@ -246,6 +246,9 @@ void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
     renderer.SetLabelSize(0);
     TPrintSettings settings;
     settings.Layout = BuiltInLayout(aLabels == 1 ? TPaper::Label : TPaper::A4, 60);
+    // What a print shop asks for: 3 mm bleed, the die line, crop marks.
+    if (aShop)
+        settings.Shop = {3, true, true};
     const QList<TPrintJob> jobs{TPrintJob{doc, aLabels}};
     QByteArray pdf;
     LabelsPdf(pdf, jobs, settings, renderer);
@@ -360,6 +363,9 @@ int main(int argc, char** argv)
             })->Unit(benchmark::kMillisecond);
         }
     }
+    benchmark::RegisterBenchmark("BM_Pdf/photo/1/shop", [](benchmark::State& state) {
+        PdfBench(state, true, 1, true);
+    })->Unit(benchmark::kMillisecond);
 
     for (int jobs : {1, 0}) {
         const std::string name = "BM_Merge/" + (jobs ? std::to_string(jobs) : std::string("all"));
