@@ -325,8 +325,11 @@ TPrintSettings TPrintDialog::Settings() const
 TPrintProblem TPrintDialog::Problem() const
 {
     TPrintSettings settings = Settings();
-    if (chkCalibrationPage->isChecked())
+    // The calibration page has neither a start position nor a print shop's marks.
+    if (chkCalibrationPage->isChecked()) {
         settings.Start = 1;
+        settings.Shop = {};
+    }
     const TPrintProblem problem = CheckSettings(settings);
     if (problem.IsNone() && !chkCalibrationPage->isChecked() && PlaceLabels(PrintedJobs(), settings).isEmpty())
         return {TPrintProblem::TKind::NothingToPrint};

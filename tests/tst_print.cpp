@@ -912,7 +912,7 @@ void TstPrint::printShopPdf()
     for (int y = 0; y < halves.height(); ++y)
         std::fill_n(reinterpret_cast<QRgb*>(halves.scanLine(y)) + 600, 600, qRgb(0, 0, 220));
     const QString photo = SavedImage(FDir, QStringLiteral("halves.png"), halves);
-    TLabelDocument doc = RingsOnly();
+    TLabelDocument doc = PlainLabel();
     doc.FLabelBg.UseColor = false;
     doc.FLabelBg.FileName = photo;
     const QList<TPrintJob> jobs{TPrintJob{doc, copies}};
@@ -925,6 +925,15 @@ void TstPrint::printShopPdf()
     TPrintSettings today = settings;
     today.Shop = {};
     QVERIFY(WriteLabelsPdf(plain, jobs, today, renderer).Ok());
+
+    // The photo still embedded once, the fonts still embedded.
+    QCOMPARE(Objects(PdfImages(pdf)).size(), 1);
+    const QStringList fonts = Execute(QStringLiteral("pdffonts"), {pdf}).Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts) {
+        const QStringList fields = font.simplified().split(QLatin1Char(' '));
+        QVERIFY2(fields.size() >= 8 && fields[fields.size() - 5] == QLatin1String("yes"), qPrintable(font));
+    }
 
     const TSheetLayout& layout = settings.Layout;
     const double d = layout.Diameter;
