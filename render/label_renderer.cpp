@@ -380,7 +380,7 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
     return true;
 }
 
-QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize)
+QSize TLabelRenderer::MiddleSize(const QSize& aDecoded, const QSizeF& aDrawnSize) const
 {
     // The painter filters bilinearly, which leaves a much larger picture
     // aliased; a smooth reduction to twice the drawn size keeps it clean. Not
@@ -391,17 +391,12 @@ QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecode
     // far larger than an int holds.
     const double perPixel = OnRaster() ? 2.0 : PrintPixelsPerLabelPixel();
     if (!(perPixel > 0))
-        return aDecoded;
+        return {};
     const double wide = std::ceil(perPixel * aDrawnSize.width());
     const double high = std::ceil(perPixel * aDrawnSize.height());
     if (!(wide < aDecoded.width() && high < aDecoded.height()))
-        return aDecoded;
-    const QSize reduced(std::max(1, int(wide)), std::max(1, int(high)));
-    const QString key = QStringLiteral("middle %1x%2").arg(reduced.width()).arg(reduced.height());
-    const QImage image = FPictures->Derived(aPath, key, [&] {
-        return aDecoded.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    });
-    return image.isNull() ? aDecoded : image;
+        return {};
+    return QSize(std::max(1, int(wide)), std::max(1, int(high)));
 }
 
 void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
@@ -411,32 +406,37 @@ void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
         return;
     FReport.MiddleFile = bg.PngFile;
     const QString path = aDoc.PicturePath(bg.PngFile);
-    const TPictureCache::TPicture picture = FPictures->Picture(path);
+    const int w = FWidth;
+    QRectF target;
+    // The geometry follows the picture's full size; the cache hands over the
+    // picture reduced for it.
+    const TPictureCache::TPicture picture =
+        FPictures->Picture(path, [&](const QSize& aFullSize, const QSize& aDecoded) {
+            const float sw = float(aFullSize.width());
+            const float sh = float(aFullSize.height());
+            const float ratio = sw / sh;
+            const int percWidth = bg.PngWidth > 0 ? bg.PngWidth : 20;
+            const float tw = float(w) / (100.0f / float(percWidth));
+            const float tx = (float(w) - tw) / 2 + float(bg.PngPosX) * FFactor;
+            // A portrait picture keeps its aspect ratio too, PngWidth setting its width.
+            const float th = sw == sh ? tw : tw / ratio;
+            const float ty = (float(w) - th) / 2 + float(bg.PngPosY) * FFactor;
+            target = QRectF(tx, ty, tw, th);
+            return MiddleSize(aDecoded, target.size());
+        });
     if (picture.IsNull()) {
         FReport.Middle = picture.Problem;
         return;
     }
 
-    const float sw = float(picture.FullSize.width());
-    const float sh = float(picture.FullSize.height());
-    const float ratio = sw / sh;
-    const int percWidth = bg.PngWidth > 0 ? bg.PngWidth : 20;
-    const int w = FWidth;
-    const float tw = float(w) / (100.0f / float(percWidth));
-    const float tx = (float(w) - tw) / 2 + float(bg.PngPosX) * FFactor;
-    // A portrait picture keeps its aspect ratio too, PngWidth setting its width.
-    const float th = sw == sh ? tw : tw / ratio;
-    const float ty = (float(w) - th) / 2 + float(bg.PngPosY) * FFactor;
-
     // Only the part over the label (with a margin for the filter) is drawn:
     // a picture that a hand-edited file puts far away costs nothing and never
     // meets the rasteriser's coordinate limits.
-    const QRectF target(tx, ty, tw, th);
     const QRectF area(-2, -2, w + 4, w + 4);
     const QRectF visible = target.intersected(area);
     if (visible.isEmpty())
         return;
-    const QImage image = MiddlePicture(path, picture.Image, target.size());
+    const QImage& image = picture.Image;
     // Elsewhere than on the raster the whole picture is drawn, so every label
     // of a sheet draws the very same image and a PDF holds it once.
     if (!OnRaster() && area.adjusted(-w, -w, w, w).contains(target)) {

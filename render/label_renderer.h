@@ -147,8 +147,9 @@ private:
     // fill done by hand; false, drawing nothing, when the painter is not set
     // up as the pass sets it up on a label raster.
     bool DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture);
-    // The middle picture, reduced ahead of drawing when it is drawn smaller.
-    QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
+    // The size the middle picture, decoded at aDecoded, is reduced to ahead
+    // of drawing when it is drawn at aDrawnSize; invalid when it is not.
+    QSize MiddleSize(const QSize& aDecoded, const QSizeF& aDrawnSize) const;
 
     std::shared_ptr<TPictureCache> FPictures;
     TFontCache FFonts;  // faces, advances and outlines, kept between passes

@@ -502,6 +502,24 @@ TPictureCache::TPicture TPictureCache::Picture(const QString& aPath)
     return picture;
 }
 
+TPictureCache::TPicture TPictureCache::Picture(const QString& aPath, const TReduction& aReduce)
+{
+    TPicture picture = Picture(aPath);
+    if (picture.IsNull())
+        return picture;
+    const QSize decoded = picture.Image.size();
+    const QSize reduced = aReduce(picture.FullSize, decoded);
+    if (!reduced.isValid() || reduced.width() >= decoded.width() || reduced.height() >= decoded.height())
+        return picture;
+    const QString key = QStringLiteral("reduced %1x%2").arg(reduced.width()).arg(reduced.height());
+    const QImage image = Derived(aPath, key, [&] {
+        return picture.Image.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    });
+    if (!image.isNull())
+        picture.Image = image;
+    return picture;
+}
+
 QImage TPictureCache::Derived(const QString& aPath, const QString& aKey)
 {
     Lock lock(FMutex);

@@ -92,6 +92,11 @@ public:
     // remembered too, so an unchanged broken file is not decoded again on
     // every pass.
     TPicture Picture(const QString& aPath);
+    // The picture of aPath, its Image reduced (smoothly, once, then kept) to
+    // the size aReduce gives for its full and decoded sizes when that is
+    // valid and smaller than decoded on both sides.
+    using TReduction = std::function<QSize(const QSize& aFullSize, const QSize& aDecodedSize)>;
+    TPicture Picture(const QString& aPath, const TReduction& aReduce);
 
     // A picture derived from the current contents of aPath and stored under
     // aKey; null when none is stored or the file changed since.
