@@ -49,8 +49,6 @@ struct TPrintShop
     bool CutContour = false;  // the die line, in the spot colour "CutContour"
     bool CropMarks = false;   // one label per page: marks at the corners of the trim
 
-    // Whether a PDF gets more than Qt writes.
-    bool Any() const { return Bleed > 0 || CutContour || CropMarks; }
     bool operator==(const TPrintShop&) const = default;
 };
 

@@ -52,7 +52,10 @@ TPrintResult PrintLabelsForShop(QByteArray& aBytes, const QList<TPrintJob>& aJob
     TPrintResult result = MakePdf(aBytes, Title(aJobs), [&](QPagedPaintDevice& aDevice) {
         return PrintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress);
     });
-    if (!result.Ok() || !aSettings.Shop.Any())
+    // Sheets with a bleed alone need nothing Qt did not write.
+    const TPrintShop& shop = aSettings.Shop;
+    const bool boxes = aSettings.Layout.Paper == TPaper::Label && shop.Bleed > 0;
+    if (!result.Ok() || !(boxes || shop.CutContour || shop.CropMarks))
         return result;
     QList<QList<int>> pages(result.Pages);
     for (const TPlacement& placement : PlaceLabels(aJobs, aSettings)) {
