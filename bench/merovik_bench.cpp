@@ -254,7 +254,7 @@ void CatalogueBench(benchmark::State& aState)
 }
 
 // pdf_kb gives the file's size.
-void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
+void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels, bool aShop = false)
 {
     TLabelDocument doc;
     aPhoto ? FillPhoto(doc) : FillPlain(doc);
@@ -262,6 +262,9 @@ void PdfBench(benchmark::State& aState, bool aPhoto, int aLabels)
     renderer.SetLabelSize(0);
     TPrintSettings settings;
     settings.Layout = BuiltInLayout(aLabels == 1 ? TPaper::Label : TPaper::A4, 60);
+    // What a print shop asks for: 3 mm bleed, the die line, crop marks.
+    if (aShop)
+        settings.Shop = {3, true, true};
     const QList<TPrintJob> jobs{TPrintJob{doc, aLabels}};
     QByteArray pdf;
     LabelsPdf(pdf, jobs, settings, renderer);
@@ -376,6 +379,9 @@ int main(int argc, char** argv)
             })->Unit(benchmark::kMillisecond);
         }
     }
+    benchmark::RegisterBenchmark("BM_Pdf/photo/1/shop", [](benchmark::State& state) {
+        PdfBench(state, true, 1, true);
+    })->Unit(benchmark::kMillisecond);
 
     for (int jobs : {1, 0}) {
         const std::string name = "BM_Merge/" + (jobs ? std::to_string(jobs) : std::string("all"));

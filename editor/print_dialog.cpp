@@ -1,6 +1,7 @@
 #include "editor/print_dialog.h"
 
 #include "editor/dialogs.h"
+#include "editor/print_shop_box.h"
 #include "editor/print_layout_box.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
@@ -93,6 +94,12 @@ QString PrintProblemText(const TPrintProblem& aProblem)
             .arg(Millimetres(aProblem.Value), Millimetres(aProblem.Limit));
     case TKind::GridsOverlap:
         return QStringLiteral("De labels op positie %1 en %2 overlappen").arg(aProblem.Position).arg(aProblem.Count);
+    case TKind::BleedOutOfRange:
+        return QStringLiteral("De afloop moet tussen 0 en %1 mm liggen").arg(Millimetres(TPrintShop::MaxBleed));
+    case TKind::BleedTooWide:
+        return QStringLiteral("De afloop (%1 mm) is breder dan de helft van de ruimte tussen de labels (%2 mm)")
+            .arg(Millimetres(aProblem.Value), QLocale(QLocale::Dutch).toString(aProblem.Limit, 'f', 2));
+    case TKind::CropMarksOnSheet: return QStringLiteral("Snijtekens kunnen alleen bij één label per pagina");
     }
     return {};
 }
@@ -141,6 +148,8 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     btnDeleteLayout = LayoutBox->btnDeleteLayout;
     column->addWidget(CreateCopiesBox());
     column->addWidget(CreateCalibrationBox());
+    grbPrintShop = new TPrintShopBox(this);
+    column->addWidget(grbPrintShop);
     column->addWidget(CreateTableBox());
     lblMessage = new QLabel(this);
     lblMessage->setWordWrap(true);
@@ -186,6 +195,7 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     speOffsetY->setValue(aPreferences.Calibration.OffsetY);
     speScaleX->setValue(aPreferences.Calibration.ScaleX);
     speScaleY->setValue(aPreferences.Calibration.ScaleY);
+    grbPrintShop->speBleed->setValue(aPreferences.Bleed);
     FFilling = false;
     UpdateState();
     // After the layout, whose positions bound it.
@@ -197,6 +207,7 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     for (QDoubleSpinBox* box : {speOffsetX, speOffsetY, speScaleX, speScaleY})
         connect(box, &QDoubleSpinBox::valueChanged, this, &TPrintDialog::UpdateState);
     connect(chkCalibrationPage, &QCheckBox::toggled, this, &TPrintDialog::UpdateState);
+    connect(grbPrintShop, &TPrintShopBox::Changed, this, &TPrintDialog::UpdateState);
     connect(btnPrint, &QPushButton::clicked, this, &TPrintDialog::btnPrintClick);
     connect(btnSavePdf, &QPushButton::clicked, this, &TPrintDialog::btnSavePdfClick);
     connect(btnMerge, &QPushButton::clicked, this, &TPrintDialog::btnMergeClick);
@@ -307,14 +318,18 @@ TPrintSettings TPrintDialog::Settings() const
     settings.Layout = LayoutBox->Layout();
     settings.Start = speStart->value();
     settings.Calibration = {speOffsetX->value(), speOffsetY->value(), speScaleX->value(), speScaleY->value()};
+    settings.Shop = grbPrintShop->Shop();
     return settings;
 }
 
 TPrintProblem TPrintDialog::Problem() const
 {
     TPrintSettings settings = Settings();
-    if (chkCalibrationPage->isChecked())
+    // The calibration page has neither a start position nor a print shop's marks.
+    if (chkCalibrationPage->isChecked()) {
         settings.Start = 1;
+        settings.Shop = {};
+    }
     const TPrintProblem problem = CheckSettings(settings);
     if (problem.IsNone() && !chkCalibrationPage->isChecked() && PlaceLabels(PrintedJobs(), settings).isEmpty())
         return {TPrintProblem::TKind::NothingToPrint};
@@ -339,6 +354,7 @@ TPrintPreferences TPrintDialog::Preferences() const
     preferences.Copies = speCopies->value();
     preferences.Start = speStart->value();
     preferences.Calibration = Settings().Calibration;
+    preferences.Bleed = grbPrintShop->speBleed->value();
     return preferences;
 }
 
@@ -354,6 +370,7 @@ void TPrintDialog::UpdateState()
         const int positions = CheckLayout(layout).IsNone() ? layout.Positions() : 1;
         speStart->setMaximum(std::max(positions, 1));
         speStart->setEnabled(sheet && !chkCalibrationPage->isChecked());
+        grbPrintShop->SetOneLabelPerPage(!sheet);
         FFilling = filling;
     }
     lblCopies->setText(FTable ? QStringLiteral("Aantal per rij:") : QStringLiteral("Aantal per label:"));
@@ -419,7 +436,7 @@ void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
     }
     settings.Outlines = true;
     const int shown = MaxPreviewPages * settings.Layout.Positions() - (settings.Start - 1);
-    PrintLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
+    PreviewLabels(*aPrinter, PrintedJobs(), settings, FRenderer, [shown](int aDone, int) { return aDone < shown; });
 }
 
 bool TPrintDialog::Printable()
@@ -466,7 +483,9 @@ void TPrintDialog::btnPrintClick()
                                                 "computer afdrukken of naar een drukkerij sturen."));
         return;
     }
-    const TPrintSettings settings = Settings();
+    TPrintSettings settings = Settings();
+    // On a printer they would print in colour: a print shop's marks go into PDFs only.
+    settings.Shop.CutContour = settings.Shop.CropMarks = false;
     QPrinter printer(QPrinter::HighResolution);
     printer.setFullPage(true);
     printer.setPageSize(settings.Layout.PageSize());

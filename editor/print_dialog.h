@@ -24,6 +24,7 @@ class QTimer;
 class TDialogs;
 class TPrintLayoutBox;
 class TPictureCache;
+class TPrintShopBox;
 class TProgress;
 
 // The print dialog: page kind and layout, diameter, copies, start position
@@ -107,6 +108,7 @@ public:
     QDoubleSpinBox* speScaleX = nullptr;
     QDoubleSpinBox* speScaleY = nullptr;
     QCheckBox* chkCalibrationPage = nullptr;
+    TPrintShopBox* grbPrintShop = nullptr;  // bleed, die line, crop marks
 
     QPushButton* btnMerge = nullptr;    // "Samenvoegen met tabel..."
     QPushButton* btnUnmerge = nullptr;  // "Zonder tabel"

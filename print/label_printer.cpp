@@ -32,42 +32,36 @@ int TotalCopies(const QList<TPrintJob>& aJobs)
 
 // Sets the paper and no margins. Full-page mode puts the painter's origin on
 // the paper's corner, also on a printer that cannot print there.
-QString PreparePaper(QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
+QString PreparePaper(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
-    QPageLayout page(aLayout.PageSize(), QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
+    const TSheetLayout& layout = aSettings.Layout;
+    const QSizeF paper = PrintPaperSize(aSettings);
+    const QPageSize size = layout.Paper == TPaper::Label
+                               ? QPageSize(paper, QPageSize::Millimeter, QString(), QPageSize::ExactMatch)
+                               : layout.PageSize();
+    QPageLayout page(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
     page.setMode(QPageLayout::FullPageMode);
     if (!aDevice.setPageLayout(page))
-        return QStringLiteral("the printer does not take paper of %1 × %2 mm")
-            .arg(aLayout.PaperSize().width())
-            .arg(aLayout.PaperSize().height());
+        return QStringLiteral("the printer does not take paper of %1 × %2 mm").arg(paper.width()).arg(paper.height());
     return {};
 }
 
 // Page millimetres (from the paper's top-left corner) to the device
 // coordinates of a painter on aDevice, the calibration last.
-QTransform PageTransform(const QPagedPaintDevice& aDevice, const TSheetLayout& aLayout,
-                         const TCalibration& aCalibration)
+QTransform PageTransform(const QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
     const QPageLayout page = aDevice.pageLayout();
     const QRectF paint = page.paintRect(QPageLayout::Millimeter);
     const QTransform toDevice = QTransform::fromTranslate(-paint.left(), -paint.top())
                                 * QTransform::fromScale(aDevice.logicalDpiX() / MillimetresPerInch,
                                                         aDevice.logicalDpiY() / MillimetresPerInch);
-    // Qt keeps page sizes in whole points: a page of one label is up to half
-    // a point larger or smaller than D, and the label sits in its middle.
-    QTransform centre;
-    if (aLayout.Paper == TPaper::Label) {
-        const QSizeF paper = page.fullRect(QPageLayout::Millimeter).size();
-        const QSizeF nominal = aLayout.PaperSize();
-        centre.translate((paper.width() - nominal.width()) / 2, (paper.height() - nominal.height()) / 2);
-    }
-    return centre * aCalibration.Transform() * toDevice;
+    return LayoutToPage(aSettings, page.fullRect(QPageLayout::Millimeter).size()) * toDevice;
 }
 
 // Starts painting on aDevice with its paper set; an empty string on success.
-QString BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
+QString BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
-    const QString paper = PreparePaper(aDevice, aLayout);
+    const QString paper = PreparePaper(aDevice, aSettings);
     if (!paper.isEmpty())
         return paper;
     if (!aPainter.begin(&aDevice))
@@ -176,8 +170,105 @@ std::pair<double, double> FreeBand(const TSheetLayout& aLayout, double aTop, dou
     }
     return best;
 }
+// The die lines and crop marks of a page for a preview, in page
+// millimetres: hairlines, the die line in magenta.
+void PaintPrintShopMarks(QPainter& aPainter, const TPrintSettings& aSettings, const QList<int>& aPositions)
+{
+    const TPrintShopMarks marks = PrintShopMarks(aSettings, aPositions);
+    aPainter.save();
+    aPainter.setRenderHint(QPainter::Antialiasing);
+    aPainter.setBrush(Qt::NoBrush);
+    aPainter.setPen(QPen(QColor::fromCmykF(0, 1, 0, 0), 0));
+    const double radius = marks.CutDiameter / 2;
+    for (const QPointF& centre : marks.CutCentres)
+        aPainter.drawEllipse(centre, radius, radius);
+    aPainter.setPen(QPen(Qt::black, 0));
+    aPainter.drawLines(marks.CropMarks);
+    aPainter.restore();
+}
+
+TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
+                         TLabelRenderer& aRenderer, const TPrintProgress& aProgress, bool aMarks);
 
 }  // namespace
+
+double CutDiameter(const TSheetLayout& aLayout)
+{
+    return aLayout.DieCutDiameter > 0 ? aLayout.DieCutDiameter : aLayout.Diameter;
+}
+
+double SmallestGap(const TSheetLayout& aLayout)
+{
+    // Every pair: offset grids put the nearest neighbour on a diagonal.
+    double nearest = std::numeric_limits<double>::infinity();
+    const int positions = aLayout.Positions();
+    for (int a = 1; a <= positions; ++a) {
+        const QPointF centre = aLayout.Centre(a);
+        for (int b = a + 1; b <= positions; ++b) {
+            const QPointF apart = aLayout.Centre(b) - centre;
+            nearest = std::min(nearest, std::hypot(apart.x(), apart.y()));
+        }
+    }
+    return nearest - CutDiameter(aLayout);
+}
+
+QSizeF PrintPaperSize(const TPrintSettings& aSettings)
+{
+    const TSheetLayout& layout = aSettings.Layout;
+    if (layout.Paper != TPaper::Label)
+        return layout.PaperSize();
+    const TPrintShop& shop = aSettings.Shop;
+    double margin = std::max(shop.Bleed, 0.0);
+    if (shop.CropMarks)
+        margin += TPrintShop::CropMarkGap + TPrintShop::CropMarkLength;
+    return layout.PaperSize() + QSizeF(2 * margin, 2 * margin);
+}
+
+QTransform LayoutToPage(const TPrintSettings& aSettings, const QSizeF& aPaper)
+{
+    // One label a page sits in the middle of its page: Qt keeps page sizes
+    // in whole points, up to half a point off the size asked for, and the
+    // page may be grown by the bleed and the crop marks.
+    QTransform centre;
+    const TSheetLayout& layout = aSettings.Layout;
+    if (layout.Paper == TPaper::Label) {
+        const QSizeF nominal = layout.PaperSize();
+        centre.translate((aPaper.width() - nominal.width()) / 2, (aPaper.height() - nominal.height()) / 2);
+    }
+    return centre * aSettings.Calibration.Transform();
+}
+
+TPrintShopMarks PrintShopMarks(const TPrintSettings& aSettings, const QList<int>& aPositions)
+{
+    TPrintShopMarks marks;
+    const TSheetLayout& layout = aSettings.Layout;
+    const TPrintShop& shop = aSettings.Shop;
+    marks.CutDiameter = CutDiameter(layout);
+    if (shop.CutContour) {
+        for (int position : aPositions)
+            marks.CutCentres << layout.Centre(position);
+    }
+    if (layout.Paper != TPaper::Label || aPositions.isEmpty())
+        return marks;
+    marks.Trim = layout.Square(aPositions.first());
+    const double bleed = std::max(shop.Bleed, 0.0);
+    marks.Bleed = marks.Trim.adjusted(-bleed, -bleed, bleed, bleed);
+    const QSizeF margin = (PrintPaperSize(aSettings) - marks.Trim.size()) / 2;
+    marks.Media = marks.Trim.adjusted(-margin.width(), -margin.height(), margin.width(), margin.height());
+    if (shop.CropMarks) {
+        // Two at each corner, along the trim's edges, starting past the bleed.
+        const double from = bleed + TPrintShop::CropMarkGap;
+        const double to = from + TPrintShop::CropMarkLength;
+        const QRectF& trim = marks.Trim;
+        for (const QPointF& corner : {trim.topLeft(), trim.topRight(), trim.bottomLeft(), trim.bottomRight()}) {
+            const double outX = corner.x() < trim.center().x() ? -1 : 1;
+            const double outY = corner.y() < trim.center().y() ? -1 : 1;
+            marks.CropMarks << QLineF(corner + QPointF(outX * from, 0), corner + QPointF(outX * to, 0));
+            marks.CropMarks << QLineF(corner + QPointF(0, outY * from), corner + QPointF(0, outY * to));
+        }
+    }
+    return marks;
+}
 
 QTransform TCalibration::Transform() const
 {
@@ -201,6 +292,17 @@ TPrintProblem CheckSettings(const TPrintSettings& aSettings)
     for (const auto& [value, horizontal] : {std::pair{c.ScaleX, true}, std::pair{c.ScaleY, false}}) {
         if (!InRange(value, TCalibration::MinScale, TCalibration::MaxScale))
             return {TKind::ScaleOutOfRange, value, 0, 0, 0, horizontal};
+    }
+    const TPrintShop& shop = aSettings.Shop;
+    if (!InRange(shop.Bleed, 0, TPrintShop::MaxBleed))
+        return {TKind::BleedOutOfRange, shop.Bleed};
+    if (aSettings.Layout.Paper != TPaper::Label) {
+        if (shop.CropMarks)
+            return {TKind::CropMarksOnSheet};
+        // Wider, a label's bleed would print over its neighbour's.
+        const double half = SmallestGap(aSettings.Layout) / 2;
+        if (shop.Bleed > half)
+            return {TKind::BleedTooWide, shop.Bleed, std::max(half, 0.0)};
     }
     return {};
 }
@@ -228,6 +330,20 @@ QList<TPlacement> PlaceLabels(const QList<TPrintJob>& aJobs, const TPrintSetting
 TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
                          TLabelRenderer& aRenderer, const TPrintProgress& aProgress)
 {
+    return PaintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress, false);
+}
+
+TPrintResult PreviewLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
+                           TLabelRenderer& aRenderer, const TPrintProgress& aProgress)
+{
+    return PaintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress, true);
+}
+
+namespace {
+
+TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
+                         TLabelRenderer& aRenderer, const TPrintProgress& aProgress, bool aMarks)
+{
     TPrintResult result;
     result.Problem = CheckSettings(aSettings);
     if (!result.Problem.IsNone())
@@ -239,15 +355,35 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
     }
 
     QPainter painter;
-    result.Error = BeginPages(painter, aDevice, aSettings.Layout);
+    result.Error = BeginPages(painter, aDevice, aSettings);
     if (!result.Error.isEmpty())
         return result;
-    const QTransform page = PageTransform(aDevice, aSettings.Layout, aSettings.Calibration);
+    const QTransform page = PageTransform(aDevice, aSettings);
+    // The background reaches the bleed past the cut, which on a product may
+    // lie outside the printed circle; in the renderer's pixels.
+    const TSheetLayout& layout = aSettings.Layout;
+    const double reach = std::max(aSettings.Shop.Bleed, 0.0) + std::max(CutDiameter(layout) - layout.Diameter, 0.0) / 2;
+    struct TBleedScope
+    {
+        TLabelRenderer& Renderer;
+        double Kept;
+        ~TBleedScope() { Renderer.SetBleed(Kept); }
+    } bleedScope{aRenderer, aRenderer.Bleed()};
+    aRenderer.SetBleed(reach > 0 ? reach * aRenderer.LabelWidth() / layout.Diameter : 0);
+    QList<int> pagePositions;
+    const auto finishPage = [&] {
+        if (aMarks && !pagePositions.isEmpty()) {
+            painter.setTransform(page);
+            PaintPrintShopMarks(painter, aSettings, pagePositions);
+        }
+        pagePositions.clear();
+    };
     result.Pages = 1;
     if (aSettings.Outlines)
         DrawOutlines(painter, page, aSettings, 0);
     for (const TPlacement& placement : placements) {
         if (placement.Page + 1 > result.Pages) {
+            finishPage();
             if (!aDevice.newPage()) {
                 result.Error = QStringLiteral("cannot start page %1").arg(placement.Page + 1);
                 break;
@@ -258,6 +394,7 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         }
         painter.setTransform(aRenderer.SquareTransform(aSettings.Layout.Square(placement.Position)) * page);
         aRenderer.Paint(painter, aJobs[placement.Job].Document);
+        pagePositions << placement.Position;
         ++result.Labels;
         for (const QString& text : aRenderer.Report().Warnings()) {
             const TPrintWarning warning{placement.Job, text};
@@ -269,9 +406,12 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
             break;
         }
     }
+    finishPage();
     painter.end();
     return result;
 }
+
+}  // namespace
 
 TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
@@ -279,17 +419,19 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
     // The start position plays no part on this page.
     TPrintSettings settings = aSettings;
     settings.Start = 1;
+    // Nor do the print shop's values.
+    settings.Shop = {};
     result.Problem = CheckSettings(settings);
     if (!result.Problem.IsNone())
         return result;
 
     QPainter painter;
-    result.Error = BeginPages(painter, aDevice, aSettings.Layout);
+    result.Error = BeginPages(painter, aDevice, settings);
     if (!result.Error.isEmpty())
         return result;
     result.Pages = 1;
     const TSheetLayout& layout = aSettings.Layout;
-    painter.setTransform(PageTransform(aDevice, layout, aSettings.Calibration));
+    painter.setTransform(PageTransform(aDevice, settings));
     painter.setRenderHint(QPainter::Antialiasing);
 
     // The die-cuts (or the printed circles on plain paper) the crosses belong in.

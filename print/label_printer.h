@@ -3,6 +3,7 @@
 #include "label/label_document.h"
 #include "print/print_layout.h"
 
+#include <QLineF>
 #include <QList>
 #include <QString>
 #include <QTransform>
@@ -34,6 +35,23 @@ struct TCalibration
     bool operator==(const TCalibration&) const = default;
 };
 
+// What a print shop asks of a PDF. The bleed goes to printers too: a home
+// sheet forgives a print a little off place. The die line and crop marks go
+// into PDFs only; a printer would print them in colour.
+struct TPrintShop
+{
+    static constexpr double MaxBleed = 5;       // mm
+    static constexpr double LineWidth = 0.25;   // pt: die line and crop marks
+    static constexpr double CropMarkGap = 1;    // mm between the bleed and a crop mark
+    static constexpr double CropMarkLength = 5;  // mm
+
+    double Bleed = 0;         // mm the background reaches past the label (on a product, its die-cut)
+    bool CutContour = false;  // the die line, in the spot colour "CutContour"
+    bool CropMarks = false;   // one label per page: marks at the corners of the trim
+
+    bool operator==(const TPrintShop&) const = default;
+};
+
 // One label design and how many times to print it.
 struct TPrintJob
 {
@@ -50,12 +68,42 @@ struct TPrintSettings
     // For a preview only: every position's die-cut as a faint outline under
     // the labels, and the positions before Start greyed as used.
     bool Outlines = false;
+    TPrintShop Shop;
 
     bool operator==(const TPrintSettings&) const = default;
 };
 
-// The layout (CheckLayout), the start position and the calibration values.
+// The layout (CheckLayout), the start position, the calibration values and
+// the print-shop values: the bleed from 0 to 5 mm and no wider than half
+// the smallest gap between labels, crop marks only with a label a page.
+
 TPrintProblem CheckSettings(const TPrintSettings& aSettings);
+
+// The diameter the labels of aLayout are cut at, in mm: a product's die-cut,
+// else the printed diameter.
+double CutDiameter(const TSheetLayout& aLayout);
+// The smallest distance between the cut circles of two positions of aLayout
+// (centre distance less the cut diameter), in mm; infinite for one position.
+double SmallestGap(const TSheetLayout& aLayout);
+// The paper a print run of aSettings goes on, in mm: on one label a page
+// the label grown by the bleed, and by room for crop marks when asked.
+QSizeF PrintPaperSize(const TPrintSettings& aSettings);
+// Layout millimetres (from the layout's paper corner) to the millimetres of
+// a page of aPaper (its size as the device has it), the calibration last.
+QTransform LayoutToPage(const TPrintSettings& aSettings, const QSizeF& aPaper);
+
+// The die lines and crop marks of one page, in layout millimetres.
+struct TPrintShopMarks
+{
+    QList<QPointF> CutCentres;  // a circle of CutDiameter around each
+    double CutDiameter = 0;
+    QList<QLineF> CropMarks;
+    QRectF Trim;   // one label a page: the label's square; else null
+    QRectF Bleed;  // ...grown by the bleed
+    QRectF Media;  // ...the page, PrintPaperSize() around the label
+};
+// The marks of a page holding aPositions, as aSettings.Shop asks for them.
+TPrintShopMarks PrintShopMarks(const TPrintSettings& aSettings, const QList<int>& aPositions);
 
 // Where one printed label goes: aJobs[Job] at Position (from 1) of page
 // Page (from 0).
@@ -104,6 +152,10 @@ using TPrintProgress = std::function<bool(int aDone, int aTotal)>;
 // merge hands it many jobs and a renderer sharing the picture cache of others.
 TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
                          TLabelRenderer& aRenderer, const TPrintProgress& aProgress = {});
+
+// PrintLabels for a preview: the die lines and crop marks shown as well.
+TPrintResult PreviewLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
+                           TLabelRenderer& aRenderer, const TPrintProgress& aProgress = {});
 
 // A page to measure a printer by ("Kalibratiepagina"): a numbered cross at
 // the centre of each label position of the layout inside its die-cut

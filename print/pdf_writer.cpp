@@ -1,6 +1,7 @@
 #include "print/pdf_writer.h"
 
 #include "label/atomic_file.h"
+#include "print/print_shop_pdf.h"
 
 #include <QBuffer>
 #include <QPdfWriter>
@@ -43,23 +44,49 @@ QString Title(const QList<TPrintJob>& aJobs)
     return aJobs.isEmpty() ? QString() : aJobs.first().Document.FLabelName.Text;
 }
 
+// The labels as PrintLabels paints them, then what a print shop asks for
+// that Qt does not write, added to the finished PDF in memory.
+TPrintResult PrintLabelsForShop(QByteArray& aBytes, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
+                                TLabelRenderer& aRenderer, const TPrintProgress& aProgress)
+{
+    TPrintResult result = MakePdf(aBytes, Title(aJobs), [&](QPagedPaintDevice& aDevice) {
+        return PrintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress);
+    });
+    // Sheets with a bleed alone need nothing Qt did not write.
+    const TPrintShop& shop = aSettings.Shop;
+    const bool boxes = aSettings.Layout.Paper == TPaper::Label && shop.Bleed > 0;
+    if (!result.Ok() || !(boxes || shop.CutContour || shop.CropMarks))
+        return result;
+    QList<QList<int>> pages(result.Pages);
+    for (const TPlacement& placement : PlaceLabels(aJobs, aSettings)) {
+        if (placement.Page < pages.size())
+            pages[placement.Page] << placement.Position;
+    }
+    const QString error = AddPrintShopMarks(aBytes, aSettings, pages);
+    if (!error.isEmpty()) {
+        aBytes.clear();
+        result.Error = QStringLiteral("cannot add the print-shop marks: %1").arg(error);
+    }
+    return result;
+}
+
 }  // namespace
 
 TPrintResult LabelsPdf(QByteArray& aBytes, const QList<TPrintJob>& aJobs, const TPrintSettings& aSettings,
                        TLabelRenderer& aRenderer, const TPrintProgress& aProgress)
 {
-    return MakePdf(aBytes, Title(aJobs), [&](QPagedPaintDevice& aDevice) {
-        return PrintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress);
-    });
+    return PrintLabelsForShop(aBytes, aJobs, aSettings, aRenderer, aProgress);
 }
 
 TPrintResult WriteLabelsPdf(const QString& aFileName, const QList<TPrintJob>& aJobs,
                             const TPrintSettings& aSettings, TLabelRenderer& aRenderer,
                             const TPrintProgress& aProgress)
 {
-    return WritePdf(aFileName, Title(aJobs), [&](QPagedPaintDevice& aDevice) {
-        return PrintLabels(aDevice, aJobs, aSettings, aRenderer, aProgress);
-    });
+    QByteArray bytes;
+    TPrintResult result = PrintLabelsForShop(bytes, aJobs, aSettings, aRenderer, aProgress);
+    if (result.Ok())
+        result.Error = WriteFileAtomically(aFileName, bytes);
+    return result;
 }
 
 TPrintResult WriteCalibrationPdf(const QString& aFileName, const TPrintSettings& aSettings)

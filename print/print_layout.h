@@ -103,6 +103,9 @@ struct TPrintProblem
         NothingToPrint,      // no labels (no documents, or no copies)
         LargerThanDieCut,    // Value: D, Limit: the die-cut; the print would cross the cut
         GridsOverlap,        // Position, Count: two positions of different grids whose labels overlap
+        BleedOutOfRange,     // Value: the bleed in mm
+        BleedTooWide,        // Value: the bleed, Limit: half the smallest gap between labels, in mm
+        CropMarksOnSheet,    // crop marks asked for labels on a sheet
     };
 
     TKind Kind = TKind::None;

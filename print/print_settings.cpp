@@ -101,6 +101,7 @@ TPrintPreferences LoadPrintPreferences(const TIniFile& aFile)
     c.OffsetY = Clamped(ReadNumber(aFile, QStringLiteral("OffsetY"), 0), TCalibration::MinOffset, TCalibration::MaxOffset);
     c.ScaleX = Clamped(ReadNumber(aFile, QStringLiteral("ScaleX"), 100), TCalibration::MinScale, TCalibration::MaxScale);
     c.ScaleY = Clamped(ReadNumber(aFile, QStringLiteral("ScaleY"), 100), TCalibration::MinScale, TCalibration::MaxScale);
+    preferences.Bleed = Clamped(ReadNumber(aFile, QStringLiteral("Bleed"), 0), 0, TPrintShop::MaxBleed);
 
     const int count = std::clamp(aFile.ReadInteger(section, QStringLiteral("Layouts"), 0), 0, MaxKeptLayouts);
     for (int i = 1; i <= count; ++i) {
@@ -146,6 +147,7 @@ void SavePrintPreferences(TIniFile& aFile, const TPrintPreferences& aPreferences
     WriteNumber(aFile, QStringLiteral("OffsetY"), c.OffsetY);
     WriteNumber(aFile, QStringLiteral("ScaleX"), c.ScaleX);
     WriteNumber(aFile, QStringLiteral("ScaleY"), c.ScaleY);
+    WriteNumber(aFile, QStringLiteral("Bleed"), aPreferences.Bleed);
     // Keys of layouts removed since stay behind, unread, beyond the count.
     aFile.WriteInteger(section, QStringLiteral("Layouts"), int(aPreferences.Layouts.size()));
     for (int i = 1; i <= aPreferences.Layouts.size(); ++i) {

@@ -8,8 +8,8 @@
 class TIniFile;
 
 // What printing remembers between sessions, in the settings file's section
-// [Print]: the last layout or label product, diameter, copies, start position and
-// calibration, and the layouts the user keeps under a name.
+// [Print]: the last layout or label product, diameter, copies, start
+// position, calibration and bleed, and the layouts the user keeps under a name.
 struct TPrintPreferences
 {
     // The last layout: a paper's built-in layout, or a kept one by name.
@@ -23,6 +23,7 @@ struct TPrintPreferences
     int Copies = 1;
     int Start = 1;
     TCalibration Calibration;
+    double Bleed = 0;  // mm; the die line and crop marks are asked for each PDF anew
     QList<TSheetLayout> Layouts;  // kept layouts, each with its name
 
     // The kept layout named aName (case-sensitive), or null.

@@ -21,29 +21,6 @@ namespace {
 constexpr int LabelDotsPerMeter = 11811;  // 300 dpi
 constexpr int ReferenceWidth = 1200;      // the 10 cm label every length is given for
 
-// Nearest integer, ties to even, in single precision as the downsample rule
-// asks; std::nearbyint follows the default rounding mode, which is exactly that.
-qint64 RoundToEven(float aValue)
-{
-    return qint64(std::nearbyint(aValue));
-}
-
-// Size of a picture of aSize scaled so that its shorter side is aWidth;
-// invalid when it could not reasonably be allocated.
-QSize DownsampleSize(const QSize& aSize, int aWidth)
-{
-    if (aSize.isEmpty() || aWidth <= 0)
-        return {};
-    const float ratio = float(aSize.width()) / float(aSize.height());
-    const float longSide = float(aWidth) * (ratio > 1.0f ? ratio : 1.0f / ratio);
-    if (!(longSide < 1e9f))
-        return {};
-    const qint64 other = std::max<qint64>(1, RoundToEven(longSide));
-    if (other * aWidth * 4 > TPictureCache::MaxDecodedBytes)
-        return {};
-    return ratio > 1.0f ? QSize(int(other), aWidth) : QSize(aWidth, int(other));
-}
-
 QImage ScaleTo(const QImage& aImage, const QSize& aSize)
 {
     if (aImage.isNull() || !aSize.isValid())
@@ -51,51 +28,6 @@ QImage ScaleTo(const QImage& aImage, const QSize& aSize)
     if (aImage.size() == aSize)
         return aImage;
     return aImage.scaled(aSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-// A stretch of the scaled photo's axis and the stretch of the decoded
-// picture's axis that scales onto it; empty when the label shows none of it.
-struct TAxisCut
-{
-    int SourceFrom = 0;
-    int SourceTo = 0;
-    int TargetFrom = 0;
-    int TargetTo = 0;
-
-    bool IsEmpty() const { return TargetTo <= TargetFrom; }
-};
-
-// The stretch [aFrom, aTo) of a scaled axis, clamped to it and widened to
-// points where a whole number of decoded pixels meets a whole number of
-// scaled ones. When reducing, Qt's smooth scaler averages each target pixel
-// over its own source stretch, in steps that depend only on the ratio, so
-// that part of the picture scaled alone gives the pixels the whole picture
-// scaled would: a 12 MP photo is scaled for the label's square, not for its
-// full width. Enlarging interpolates across neighbours: the whole axis.
-TAxisCut AlignedCut(int aDecoded, int aScaled, qint64 aFrom, qint64 aTo)
-{
-    const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled);
-    const qint64 to = std::clamp<qint64>(aTo, from, aScaled);
-    if (from >= to)
-        return {};
-    if (aScaled >= aDecoded)
-        return {0, aDecoded, 0, aScaled};
-    const qint64 divisor = std::gcd(aDecoded, aScaled);
-    const qint64 sourceStep = aDecoded / divisor;
-    const qint64 targetStep = aScaled / divisor;
-    const qint64 first = from / targetStep;
-    const qint64 last = (to + targetStep - 1) / targetStep;
-    return {int(first * sourceStep), int(last * sourceStep), int(first * targetStep), int(last * targetStep)};
-}
-
-// aRect of a 32-bit image without copying its pixels; the result must not
-// outlive aImage.
-QImage SubImage(const QImage& aImage, const QRect& aRect)
-{
-    if (aRect == aImage.rect() || aImage.depth() != 32)
-        return aImage.copy(aRect);
-    return QImage(aImage.constScanLine(aRect.y()) + qsizetype(aRect.x()) * 4, aRect.width(), aRect.height(),
-                  aImage.bytesPerLine(), aImage.format());
 }
 
 // aOver at coverage aCover over aUnder, rounded as Qt's raster engine rounds.
@@ -107,25 +39,6 @@ QRgb Interpolate(QRgb aOver, uint aCover, QRgb aUnder)
     uint u = ((aOver >> 8) & 0xff00ff) * aCover + ((aUnder >> 8) & 0xff00ff) * rest;
     u = (u + ((u >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
     return t | u;
-}
-
-// For each raster row, the pixels the fill of the label circle can touch:
-// the pass's circle (centre W/2 + 1/2 on the raster, radius (W - 2)/2) with
-// two pixels to spare for the flattening of the curve and anti-aliasing.
-QList<TRowSpan> LabelCircleRows(int aWidth)
-{
-    QList<TRowSpan> rows(aWidth);
-    const double centre = aWidth / 2.0 + 0.5;
-    const double radius = (aWidth - 2) / 2.0 + 2;
-    for (int y = 0; y < aWidth; ++y) {
-        const double dy = std::max({0.0, centre - (y + 1), y - centre});
-        if (dy >= radius)
-            continue;
-        const double half = std::sqrt(radius * radius - dy * dy);
-        rows[y] = {std::clamp(int(std::floor(centre - half)), 0, aWidth),
-                   std::clamp(int(std::ceil(centre + half)), 0, aWidth)};
-    }
-    return rows;
 }
 
 // A wide stroke as the painter would draw it, its outline filled in strips
@@ -316,121 +229,45 @@ QImage TLabelRenderer::gdi_Downsample(const QImage& BmpIn, int width)
     return ScaleTo(BmpIn, DownsampleSize(BmpIn.size(), width));
 }
 
-void TLabelRenderer::SetTransparency(int32_t aTrans)
+QImage TLabelRenderer::BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aMargin, int aSide)
 {
-    const float t = 1.0f - float(aTrans) / 100.0f;
-    for (int row = 0; row < 5; ++row)
-        for (int column = 0; column < 5; ++column)
-            ColorMatrix[row][column] = row == column ? 1.0f : 0.0f;
-    ColorMatrix[3][3] = t;
-}
-
-void TLabelRenderer::SetSepia()
-{
-    static constexpr float Sepia[4][3] = {
-        {0.5f, 0.45f, 0.38f},
-        {0.769f, 0.686f, 0.534f},
-        {0.189f, 0.168f, 0.131f},
-        {-0.1f, -0.1f, -0.1f},  // the constant row
-    };
-    for (int column = 0; column < 3; ++column) {
-        ColorMatrix[0][column] = Sepia[0][column];
-        ColorMatrix[1][column] = Sepia[1][column];
-        ColorMatrix[2][column] = Sepia[2][column];
-        ColorMatrix[4][column] = Sepia[3][column];
-    }
-}
-
-void TLabelRenderer::SetGrayScale()
-{
-    static constexpr float Weights[3] = {0.299f, 0.587f, 0.114f};
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            ColorMatrix[row][column] = Weights[row];
-}
-
-QImage TLabelRenderer::BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aWidth)
-{
-    // A hand-edited file may hold any transparency; beyond 0 to 100 the
-    // colour matrix would turn the photo's alpha negative or above one.
-    const int32_t trans = std::clamp<int32_t>(aBg.Trans, 0, 100);
-    SetTransparency(trans);
-    int effect = 0;
-    if (aBg.Effect == 1) {
-        SetSepia();
-        effect = 1;
-    } else if (aBg.Effect == 2) {
-        SetGrayScale();
-        effect = 2;
-    }
-
-    const QString key = QStringLiteral("texture %1 %2 %3 %4 %5")
-                            .arg(aWidth)
-                            .arg(effect)
-                            .arg(trans)
-                            .arg(aBg.BgPosX)
-                            .arg(aBg.BgPosY);
-    TPictureProblem problem{TPictureProblem::TKind::NotFound, {}, {}};
-    const QImage texture = FPictures->Derived(aPath, key, [&]() -> QImage {
-        const TPictureCache::TPicture picture = FPictures->Picture(aPath);
-        problem = picture.Problem;
-        if (picture.IsNull())
-            return {};
-        // The size follows the photo's full resolution, so a photo decoded at
-        // reduced size is cut exactly as a full decode would be.
-        const QSize scaledSize = DownsampleSize(picture.FullSize, aWidth);
-        if (!scaledSize.isValid()) {
-            problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-            return {};
-        }
-        const TAxisCut columns =
-            AlignedCut(picture.Image.width(), scaledSize.width(), aBg.BgPosX, qint64(aBg.BgPosX) + aWidth);
-        const TAxisCut rows =
-            AlignedCut(picture.Image.height(), scaledSize.height(), aBg.BgPosY, qint64(aBg.BgPosY) + aWidth);
-        QImage region;
-        QPoint offset;
-        if (!columns.IsEmpty() && !rows.IsEmpty()) {
-            const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
-                               rows.SourceTo - rows.SourceFrom);
-            region = ScaleTo(SubImage(picture.Image, source),
-                             QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
-            if (region.isNull()) {
-                problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-                return {};
-            }
-            offset = QPoint(int(aBg.BgPosX - qint64(columns.TargetFrom)), int(aBg.BgPosY - qint64(rows.TargetFrom)));
-        }
-        QImage made = FPictures->Recycled(QSize(aWidth, aWidth), QImage::Format_RGB32);
-        if (made.isNull()) {
-            problem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
-            return {};
-        }
-        ApplyColorMatrixOverWhite(region, offset, ColorMatrix, LabelCircleRows(aWidth), made);
-        return made;
-    });
-    if (texture.isNull())
-        FReport.Background = problem;
-    return texture;
+    TTextureRequest request;
+    request.Width = FWidth;
+    request.Margin = aMargin;
+    request.Effect = aBg.Effect;
+    request.Transparency = aBg.Trans;
+    request.Position = QPoint(aBg.BgPosX, aBg.BgPosY);
+    request.Side = aSide;
+    const TTexture texture = FPictures->Texture(aPath, request);
+    if (texture.Image.isNull())
+        FReport.Background = texture.Problem;
+    return texture.Image;
 }
 
 void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
 {
     const TLabelImage& bg = aDoc.FLabelBg;
     const int w = FWidth;
+    // The bleed reaches past the label circle, measured from the label's
+    // square (the circle sits half a pixel off its centre and a pixel inside).
+    const double bleed = OnRaster() ? 0 : std::max(FBleed, 0.0);
     QPainterPath circle;
-    circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
+    if (bleed > 0)
+        circle.addEllipse(QPointF(w / 2.0, w / 2.0), w / 2.0 + 0.5 + bleed, w / 2.0 + 0.5 + bleed);
+    else
+        circle.addEllipse(QRectF(1, 1, w - 2, w - 2));
     // Photo mode without a usable photo (none chosen yet, vanished, not a
     // picture) keeps the colour, as loading a label whose photo is missing does.
     QBrush brush{QColor::fromRgb(ColorRefToARGB(bg.Color))};
     // No photo chosen yet is no problem to report.
     if (!bg.UseColor && !bg.FileName.isEmpty()) {
         FReport.BackgroundFile = bg.FileName;
-        const QImage texture = BackgroundTexture(aDoc.PicturePath(bg.FileName), bg, w);
-        if (!texture.isNull()) {
-            if (!OnRaster()) {
-                DrawClippedPicture(aDoc.PicturePath(bg.FileName), circle, texture);
+        const QString path = aDoc.PicturePath(bg.FileName);
+        if (!OnRaster()) {
+            DrawClippedPicture(path, bg, circle, bleed > 0 ? int(std::ceil(bleed)) + 1 : 0);
+            if (FReport.Background.IsNone())
                 return;
-            }
+        } else if (const QImage texture = BackgroundTexture(path, bg, 0, 0); !texture.isNull()) {
             if (DrawTexturedCircle(circle, texture))
                 return;
             brush = QBrush(texture);
@@ -442,25 +279,22 @@ void TLabelRenderer::DrawBackground(const TLabelDocument& aDoc)
     FillPathInStrips(*FGr, circle, brush);
 }
 
-void TLabelRenderer::DrawClippedPicture(const QString& aPath, const QPainterPath& aCircle, const QImage& aTexture)
+void TLabelRenderer::DrawClippedPicture(const QString& aPath, const TLabelImage& aBg, const QPainterPath& aCircle,
+                                        int aMargin)
 {
     // Once, as one image through the circle: a texture brush would become a
     // tiling pattern, which viewers draw slowly and printers may tile with seams.
     // No finer than 300 dpi of the printed size.
-    QImage image = aTexture;
+    const int full = FWidth + 2 * aMargin;
     const double perPixel = PrintPixelsPerLabelPixel();
     const int needed = int(std::ceil(FWidth * perPixel));
-    if (perPixel > 0 && needed < aTexture.width()) {
-        const QString key = QStringLiteral("print %1 %2").arg(aTexture.cacheKey()).arg(needed);
-        image = FPictures->Derived(aPath, key, [&] {
-            return aTexture.scaled(needed, needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        });
-        if (image.isNull())
-            image = aTexture;
-    }
+    const int side = perPixel > 0 && needed < FWidth ? int(std::ceil(full * perPixel)) : 0;
+    const QImage image = BackgroundTexture(aPath, aBg, aMargin, side);
+    if (image.isNull())
+        return;
     FGr->save();
     FGr->setClipPath(aCircle, Qt::IntersectClip);
-    FGr->drawImage(QRectF(-0.5, -0.5, FWidth, FWidth), image);
+    FGr->drawImage(QRectF(-0.5 - aMargin, -0.5 - aMargin, full, full), image);
     FGr->restore();
 }
 
@@ -546,7 +380,7 @@ bool TLabelRenderer::DrawTexturedCircle(const QPainterPath& aCircle, const QImag
     return true;
 }
 
-QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize)
+QSize TLabelRenderer::MiddleSize(const QSize& aDecoded, const QSizeF& aDrawnSize) const
 {
     // The painter filters bilinearly, which leaves a much larger picture
     // aliased; a smooth reduction to twice the drawn size keeps it clean. Not
@@ -557,17 +391,12 @@ QImage TLabelRenderer::MiddlePicture(const QString& aPath, const QImage& aDecode
     // far larger than an int holds.
     const double perPixel = OnRaster() ? 2.0 : PrintPixelsPerLabelPixel();
     if (!(perPixel > 0))
-        return aDecoded;
+        return {};
     const double wide = std::ceil(perPixel * aDrawnSize.width());
     const double high = std::ceil(perPixel * aDrawnSize.height());
     if (!(wide < aDecoded.width() && high < aDecoded.height()))
-        return aDecoded;
-    const QSize reduced(std::max(1, int(wide)), std::max(1, int(high)));
-    const QString key = QStringLiteral("middle %1x%2").arg(reduced.width()).arg(reduced.height());
-    const QImage image = FPictures->Derived(aPath, key, [&] {
-        return aDecoded.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    });
-    return image.isNull() ? aDecoded : image;
+        return {};
+    return QSize(std::max(1, int(wide)), std::max(1, int(high)));
 }
 
 void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
@@ -577,32 +406,37 @@ void TLabelRenderer::DrawOther(const TLabelDocument& aDoc)
         return;
     FReport.MiddleFile = bg.PngFile;
     const QString path = aDoc.PicturePath(bg.PngFile);
-    const TPictureCache::TPicture picture = FPictures->Picture(path);
+    const int w = FWidth;
+    QRectF target;
+    // The geometry follows the picture's full size; the cache hands over the
+    // picture reduced for it.
+    const TPictureCache::TPicture picture =
+        FPictures->Picture(path, [&](const QSize& aFullSize, const QSize& aDecoded) {
+            const float sw = float(aFullSize.width());
+            const float sh = float(aFullSize.height());
+            const float ratio = sw / sh;
+            const int percWidth = bg.PngWidth > 0 ? bg.PngWidth : 20;
+            const float tw = float(w) / (100.0f / float(percWidth));
+            const float tx = (float(w) - tw) / 2 + float(bg.PngPosX) * FFactor;
+            // A portrait picture keeps its aspect ratio too, PngWidth setting its width.
+            const float th = sw == sh ? tw : tw / ratio;
+            const float ty = (float(w) - th) / 2 + float(bg.PngPosY) * FFactor;
+            target = QRectF(tx, ty, tw, th);
+            return MiddleSize(aDecoded, target.size());
+        });
     if (picture.IsNull()) {
         FReport.Middle = picture.Problem;
         return;
     }
 
-    const float sw = float(picture.FullSize.width());
-    const float sh = float(picture.FullSize.height());
-    const float ratio = sw / sh;
-    const int percWidth = bg.PngWidth > 0 ? bg.PngWidth : 20;
-    const int w = FWidth;
-    const float tw = float(w) / (100.0f / float(percWidth));
-    const float tx = (float(w) - tw) / 2 + float(bg.PngPosX) * FFactor;
-    // A portrait picture keeps its aspect ratio too, PngWidth setting its width.
-    const float th = sw == sh ? tw : tw / ratio;
-    const float ty = (float(w) - th) / 2 + float(bg.PngPosY) * FFactor;
-
     // Only the part over the label (with a margin for the filter) is drawn:
     // a picture that a hand-edited file puts far away costs nothing and never
     // meets the rasteriser's coordinate limits.
-    const QRectF target(tx, ty, tw, th);
     const QRectF area(-2, -2, w + 4, w + 4);
     const QRectF visible = target.intersected(area);
     if (visible.isEmpty())
         return;
-    const QImage image = MiddlePicture(path, picture.Image, target.size());
+    const QImage& image = picture.Image;
     // Elsewhere than on the raster the whole picture is drawn, so every label
     // of a sheet draws the very same image and a PDF holds it once.
     if (!OnRaster() && area.adjusted(-w, -w, w, w).contains(target)) {

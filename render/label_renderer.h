@@ -75,6 +75,12 @@ public:
     // engine everything is drawn as vector paths and each picture once as an
     // image, at no more than 300 dpi of its printed size.
     void Paint(QPainter& aPainter, const TLabelDocument& aDoc, TRenderSteps aSteps = AllRenderSteps);
+    // The bleed of the following passes in label pixels: off the raster the
+    // background (colour or photo) reaches this far past the label's square
+    // all round, as a circle; the rest of the label stays as it is. Never on
+    // the raster, whose picture is the label's square.
+    void SetBleed(double aPixels) { FBleed = aPixels; }
+    double Bleed() const { return FBleed; }
 
     // The render pass into the raster: clears it to white and paints.
     void DrawLabel(const TLabelDocument& aDoc);
@@ -104,12 +110,6 @@ public:
     const TRenderReport& Report() const { return FReport; }
 
 private:
-    // The colour matrix of the background step; SetSepia and SetGrayScale
-    // rely on SetTransparency having run first.
-    void SetTransparency(int32_t aTrans);
-    void SetSepia();
-    void SetGrayScale();
-
     // The eight steps, in the order the pass runs them, drawing through FGr.
     void DrawBackground(const TLabelDocument& aDoc);
     void DrawOther(const TLabelDocument& aDoc);
@@ -134,24 +134,27 @@ private:
     // Device pixels per label pixel over 300 dpi: how many image pixels a
     // label pixel needs at most on FGr's device; 0 where it cannot be told.
     double PrintPixelsPerLabelPixel() const;
-    // The W x W square of the scaled photo that fills the label circle, with
-    // the colour matrix applied and drawn over white, so opaque; null when the
-    // photo cannot be used.
-    QImage BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aWidth);
-    // Draws aTexture (the label square's) once as an image clipped to aCircle,
-    // at no more than 300 dpi of its printed size.
-    void DrawClippedPicture(const QString& aPath, const QPainterPath& aCircle, const QImage& aTexture);
+    // The background photo's texture from the picture cache (see
+    // TPictureCache::Texture), aMargin pixels past the square and aSide
+    // pixels wide (0: at label resolution); null, the problem reported, when
+    // the photo cannot be used.
+    QImage BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aMargin, int aSide);
+    // Draws the photo's texture, reaching aMargin pixels past the square,
+    // once as an image clipped to aCircle, at no more than 300 dpi of its
+    // printed size.
+    void DrawClippedPicture(const QString& aPath, const TLabelImage& aBg, const QPainterPath& aCircle, int aMargin);
     // Draws aTexture through aCircle onto the raster itself, the painter's
     // fill done by hand; false, drawing nothing, when the painter is not set
     // up as the pass sets it up on a label raster.
     bool DrawTexturedCircle(const QPainterPath& aCircle, const QImage& aTexture);
-    // The middle picture, reduced ahead of drawing when it is drawn smaller.
-    QImage MiddlePicture(const QString& aPath, const QImage& aDecoded, const QSizeF& aDrawnSize);
+    // The size the middle picture, decoded at aDecoded, is reduced to ahead
+    // of drawing when it is drawn at aDrawnSize; invalid when it is not.
+    QSize MiddleSize(const QSize& aDecoded, const QSizeF& aDrawnSize) const;
 
     std::shared_ptr<TPictureCache> FPictures;
     TFontCache FFonts;  // faces, advances and outlines, kept between passes
-    float ColorMatrix[5][5] = {};
     float FFactor = 1.0f;
+    double FBleed = 0;        // label pixels the background reaches past the label off the raster
     int FWidth = 1200;        // W, the label width the renderer was sized to
     QPainter* FGr = nullptr;  // exists only inside a pass
     QImage FBmp;              // Format_RGB32, 300 dpi

@@ -7,6 +7,9 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
 #include <mutex>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
@@ -165,7 +168,151 @@ QSize UprightSize(const QSize& aStored, QImageIOHandler::Transformations aOrient
     return aOrientation.testFlag(QImageIOHandler::TransformationRotate90) ? aStored.transposed() : aStored;
 }
 
+// Nearest integer, ties to even, in single precision as the downsample rule
+// asks; std::nearbyint follows the default rounding mode, which is exactly that.
+qint64 RoundToEven(float aValue)
+{
+    return qint64(std::nearbyint(aValue));
+}
+
+QImage ScaleTo(const QImage& aImage, const QSize& aSize)
+{
+    if (aImage.isNull() || !aSize.isValid())
+        return {};
+    if (aImage.size() == aSize)
+        return aImage;
+    return aImage.scaled(aSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// A stretch of the scaled photo's axis and the stretch of the decoded
+// picture's axis that scales onto it; empty when the label shows none of it.
+struct TAxisCut
+{
+    int SourceFrom = 0;
+    int SourceTo = 0;
+    int TargetFrom = 0;
+    int TargetTo = 0;
+
+    bool IsEmpty() const { return TargetTo <= TargetFrom; }
+};
+
+// The stretch [aFrom, aTo) of a scaled axis, clamped to it and widened to
+// points where a whole number of decoded pixels meets a whole number of
+// scaled ones. When reducing, Qt's smooth scaler averages each target pixel
+// over its own source stretch, in steps that depend only on the ratio, so
+// that part of the picture scaled alone gives the pixels the whole picture
+// scaled would: a 12 MP photo is scaled for the label's square, not for its
+// full width. Enlarging interpolates across neighbours: the whole axis.
+TAxisCut AlignedCut(int aDecoded, int aScaled, qint64 aFrom, qint64 aTo)
+{
+    const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled);
+    const qint64 to = std::clamp<qint64>(aTo, from, aScaled);
+    if (from >= to)
+        return {};
+    if (aScaled >= aDecoded)
+        return {0, aDecoded, 0, aScaled};
+    const qint64 divisor = std::gcd(aDecoded, aScaled);
+    const qint64 sourceStep = aDecoded / divisor;
+    const qint64 targetStep = aScaled / divisor;
+    const qint64 first = from / targetStep;
+    const qint64 last = (to + targetStep - 1) / targetStep;
+    return {int(first * sourceStep), int(last * sourceStep), int(first * targetStep), int(last * targetStep)};
+}
+
+// aRect of a 32-bit image without copying its pixels; the result must not
+// outlive aImage.
+QImage SubImage(const QImage& aImage, const QRect& aRect)
+{
+    if (aRect == aImage.rect() || aImage.depth() != 32)
+        return aImage.copy(aRect);
+    return QImage(aImage.constScanLine(aRect.y()) + qsizetype(aRect.x()) * 4, aRect.width(), aRect.height(),
+                  aImage.bytesPerLine(), aImage.format());
+}
+
+
+// The colour matrix of the background: the transparency in the alpha
+// column, then sepia or grey in the colour rows.
+void BackgroundMatrix(int aEffect, int aTrans, float aMatrix[5][5])
+{
+    const float t = 1.0f - float(aTrans) / 100.0f;
+    for (int row = 0; row < 5; ++row)
+        for (int column = 0; column < 5; ++column)
+            aMatrix[row][column] = row == column ? 1.0f : 0.0f;
+    aMatrix[3][3] = t;
+    if (aEffect == 1) {
+        static constexpr float Sepia[4][3] = {
+            {0.5f, 0.45f, 0.38f},
+            {0.769f, 0.686f, 0.534f},
+            {0.189f, 0.168f, 0.131f},
+            {-0.1f, -0.1f, -0.1f},  // the constant row
+        };
+        for (int column = 0; column < 3; ++column) {
+            aMatrix[0][column] = Sepia[0][column];
+            aMatrix[1][column] = Sepia[1][column];
+            aMatrix[2][column] = Sepia[2][column];
+            aMatrix[4][column] = Sepia[3][column];
+        }
+    } else if (aEffect == 2) {
+        static constexpr float Weights[3] = {0.299f, 0.587f, 0.114f};
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column)
+                aMatrix[row][column] = Weights[row];
+    }
+}
+
+// An image of aSide x aSide whose pixel (x, y) is aRegion's pixel at
+// (x + aOffset.x(), y + aOffset.y()) clamped into aBounds, aRegion's own
+// coordinates: the photo's edge repeats where the photo ends.
+QImage EdgeExtended(const QImage& aRegion, QPoint aOffset, const QRect& aBounds, int aSide)
+{
+    QImage out(aSide, aSide, aRegion.format());
+    if (out.isNull())
+        return out;
+    QList<int> columns(aSide);
+    for (int x = 0; x < aSide; ++x)
+        columns[x] = std::clamp(x + aOffset.x(), aBounds.left(), aBounds.right());
+    for (int y = 0; y < aSide; ++y) {
+        const int sourceY = std::clamp(y + aOffset.y(), aBounds.top(), aBounds.bottom());
+        const auto* in = reinterpret_cast<const QRgb*>(aRegion.constScanLine(sourceY));
+        auto* target = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < aSide; ++x)
+            target[x] = in[columns[x]];
+    }
+    return out;
+}
+
 }  // namespace
+
+QSize DownsampleSize(const QSize& aSize, int aWidth)
+{
+    if (aSize.isEmpty() || aWidth <= 0)
+        return {};
+    const float ratio = float(aSize.width()) / float(aSize.height());
+    const float longSide = float(aWidth) * (ratio > 1.0f ? ratio : 1.0f / ratio);
+    if (!(longSide < 1e9f))
+        return {};
+    const qint64 other = std::max<qint64>(1, RoundToEven(longSide));
+    if (other * aWidth * 4 > TPictureCache::MaxDecodedBytes)
+        return {};
+    return ratio > 1.0f ? QSize(int(other), aWidth) : QSize(aWidth, int(other));
+}
+
+QList<TRowSpan> LabelCircleRows(int aWidth)
+{
+    QList<TRowSpan> rows(aWidth);
+    const double centre = aWidth / 2.0 + 0.5;
+    const double radius = (aWidth - 2) / 2.0 + 2;
+    for (int y = 0; y < aWidth; ++y) {
+        const double dy = std::max({0.0, centre - (y + 1), y - centre});
+        if (dy >= radius)
+            continue;
+        const double half = std::sqrt(radius * radius - dy * dy);
+        rows[y] = {std::clamp(int(std::floor(centre - half)), 0, aWidth),
+                   std::clamp(int(std::ceil(centre + half)), 0, aWidth)};
+    }
+    return rows;
+}
+
 
 QString TPictureProblem::Reason() const
 {
@@ -355,6 +502,24 @@ TPictureCache::TPicture TPictureCache::Picture(const QString& aPath)
     return picture;
 }
 
+TPictureCache::TPicture TPictureCache::Picture(const QString& aPath, const TReduction& aReduce)
+{
+    TPicture picture = Picture(aPath);
+    if (picture.IsNull())
+        return picture;
+    const QSize decoded = picture.Image.size();
+    const QSize reduced = aReduce(picture.FullSize, decoded);
+    if (!reduced.isValid() || reduced.width() >= decoded.width() || reduced.height() >= decoded.height())
+        return picture;
+    const QString key = QStringLiteral("reduced %1x%2").arg(reduced.width()).arg(reduced.height());
+    const QImage image = Derived(aPath, key, [&] {
+        return picture.Image.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    });
+    if (!image.isNull())
+        picture.Image = image;
+    return picture;
+}
+
 QImage TPictureCache::Derived(const QString& aPath, const QString& aKey)
 {
     Lock lock(FMutex);
@@ -487,4 +652,118 @@ void TPictureCache::Clear()
             it = FEntries.erase(it);
     }
     FRecycled.clear();
+}
+
+TTexture TPictureCache::Texture(const QString& aPath, const TTextureRequest& aRequest)
+{
+    TTextureRequest request = aRequest;
+    // A hand-edited file may hold any transparency; beyond 0 to 100 the
+    // colour matrix would turn the photo's alpha negative or above one.
+    request.Transparency = std::clamp(request.Transparency, 0, 100);
+    if (request.Effect != 1 && request.Effect != 2)
+        request.Effect = 0;
+    request.Margin = std::max(request.Margin, 0);
+    const int full = request.Width + 2 * request.Margin;
+    if (request.Side <= 0 || request.Side >= full)
+        request.Side = 0;
+    const QString key = QStringLiteral("texture %1 %2 %3 %4 %5 %6 %7")
+                            .arg(request.Width)
+                            .arg(request.Margin)
+                            .arg(request.Effect)
+                            .arg(request.Transparency)
+                            .arg(request.Position.x())
+                            .arg(request.Position.y())
+                            .arg(request.Side);
+    TTexture texture;
+    texture.Problem = {TPictureProblem::TKind::NotFound, {}, {}};
+    texture.Image = Derived(aPath, key, [&] { return MakeTexture(aPath, request, texture.Problem); });
+    if (!texture.Image.isNull())
+        texture.Problem = {};
+    return texture;
+}
+
+QImage TPictureCache::MakeTexture(const QString& aPath, const TTextureRequest& aRequest, TPictureProblem& aProblem)
+{
+    const TPicture picture = Picture(aPath);
+    aProblem = picture.Problem;
+    if (picture.IsNull())
+        return {};
+    const int width = aRequest.Width;
+    const int margin = aRequest.Margin;
+    const int full = width + 2 * margin;
+    const auto tooLarge = [&] {
+        aProblem = {TPictureProblem::TKind::TooLarge, picture.FullSize, {}};
+        return QImage();
+    };
+    // The size follows the photo's full resolution, so a photo decoded at
+    // reduced size is cut exactly as a full decode would be.
+    const QSize scaledSize = DownsampleSize(picture.FullSize, width);
+    if (!scaledSize.isValid() || width <= 0)
+        return tooLarge();
+    // The stretch [aFrom, aFrom + aLength) of both axes of the scaled photo,
+    // scaled alone; aOffset set to the stretch's start on the region. Null
+    // when the stretch misses the photo, or cannot be had.
+    bool failed = false;
+    const auto scaledRegion = [&](qint64 aLeft, qint64 aTop, int aLength, bool aAtLeastAPixel, QPoint& aOffset) {
+        const auto cut = [&](int aDecoded, int aScaled, qint64 aFrom) {
+            if (!aAtLeastAPixel)
+                return AlignedCut(aDecoded, aScaled, aFrom, aFrom + aLength);
+            const qint64 from = std::clamp<qint64>(aFrom, 0, aScaled - 1);
+            return AlignedCut(aDecoded, aScaled, from, std::clamp<qint64>(aFrom + aLength, from + 1, aScaled));
+        };
+        const TAxisCut columns = cut(picture.Image.width(), scaledSize.width(), aLeft);
+        const TAxisCut rows = cut(picture.Image.height(), scaledSize.height(), aTop);
+        if (columns.IsEmpty() || rows.IsEmpty())
+            return QImage();
+        const QRect source(columns.SourceFrom, rows.SourceFrom, columns.SourceTo - columns.SourceFrom,
+                           rows.SourceTo - rows.SourceFrom);
+        const QImage region = ScaleTo(SubImage(picture.Image, source),
+                                      QSize(columns.TargetTo - columns.TargetFrom, rows.TargetTo - rows.TargetFrom));
+        failed = region.isNull();
+        aOffset = QPoint(int(aLeft - columns.TargetFrom), int(aTop - rows.TargetFrom));
+        return region;
+    };
+    float matrix[5][5];
+    BackgroundMatrix(aRequest.Effect, aRequest.Transparency, matrix);
+
+    // The label's circle: only what it shows of the photo, white where the photo ends.
+    QPoint offset;
+    const QImage region = scaledRegion(aRequest.Position.x(), aRequest.Position.y(), width, false, offset);
+    QImage label = failed ? QImage() : Recycled(QSize(width, width), QImage::Format_RGB32);
+    if (label.isNull())
+        return tooLarge();
+    const QList<TRowSpan> circle = LabelCircleRows(width);
+    ApplyColorMatrixOverWhite(region, offset, matrix, circle, label);
+    QImage made = label;
+    if (margin > 0) {
+        // The margin: the photo around it, its edge repeated where it ends.
+        // Scaled apart from the circle's, whose pixels stay as they are.
+        QPoint around;
+        const QImage wider = scaledRegion(qint64(aRequest.Position.x()) - margin,
+                                          qint64(aRequest.Position.y()) - margin, full, true, around);
+        const QImage extended = wider.isNull() ? QImage() : EdgeExtended(wider, around, wider.rect(), full);
+        made = extended.isNull() ? QImage() : Recycled(QSize(full, full), QImage::Format_RGB32);
+        if (made.isNull())
+            return tooLarge();
+        ApplyColorMatrixOverWhite(extended, {}, matrix, QList<TRowSpan>(full, TRowSpan{0, full}), made);
+        for (int y = 0; y < width; ++y) {
+            const auto [from, to] = circle[y];
+            if (from < to)
+                std::memcpy(reinterpret_cast<QRgb*>(made.scanLine(y + margin)) + margin + from,
+                            reinterpret_cast<const QRgb*>(label.constScanLine(y)) + from,
+                            std::size_t(to - from) * sizeof(QRgb));
+        }
+    }
+    if (aRequest.Side > 0) {
+        // For a printed page: no finer than it needs, scaled once here.
+        QImage print = made.scaled(aRequest.Side, aRequest.Side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (print.isNull())
+            return tooLarge();
+        made = print;
+    }
+    if (made.cacheKey() != label.cacheKey()) {
+        const std::lock_guard<std::mutex> lock(FMutex);
+        Recycle(std::move(label));
+    }
+    return made;
 }

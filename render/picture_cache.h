@@ -4,9 +4,12 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QSet>
 #include <QSize>
 #include <QString>
+
+#include "render/color_matrix.h"
 
 #include <condition_variable>
 #include <functional>
@@ -27,6 +30,27 @@ struct TPictureProblem
     QString Reason() const;
 
     bool operator==(const TPictureProblem&) const = default;
+};
+
+// What the label's background asks of a photo: the square of the photo
+// scaled to the label, the effect and transparency applied, over white.
+struct TTextureRequest
+{
+    int Width = 0;         // W: the label square in label pixels
+    int Margin = 0;        // label pixels the texture reaches past the square on every side
+    int Effect = 0;        // 1 sepia, 2 grey, anything else none
+    int Transparency = 0;  // percent; clamped to 0 to 100
+    QPoint Position;       // the square's top-left corner on the photo scaled to W
+    int Side = 0;          // the texture's side in pixels when smaller than W + 2 Margin; 0: full
+
+    bool operator==(const TTextureRequest&) const = default;
+};
+
+// The finished background texture, or a null image and why.
+struct TTexture
+{
+    QImage Image;
+    TPictureProblem Problem;
 };
 
 // Decoded pictures by path, and pictures derived from them (scaled,
@@ -68,6 +92,11 @@ public:
     // remembered too, so an unchanged broken file is not decoded again on
     // every pass.
     TPicture Picture(const QString& aPath);
+    // The picture of aPath, its Image reduced (smoothly, once, then kept) to
+    // the size aReduce gives for its full and decoded sizes when that is
+    // valid and smaller than decoded on both sides.
+    using TReduction = std::function<QSize(const QSize& aFullSize, const QSize& aDecodedSize)>;
+    TPicture Picture(const QString& aPath, const TReduction& aReduce);
 
     // A picture derived from the current contents of aPath and stored under
     // aKey; null when none is stored or the file changed since.
@@ -76,6 +105,14 @@ public:
     // others asking for it meanwhile wait for this one. A null result is not
     // stored. Null too when aPath names no file.
     QImage Derived(const QString& aPath, const QString& aKey, const std::function<QImage()>& aMake);
+
+    // The background texture of aPath for aRequest, made in one pipeline
+    // (decode, scale, effect, transparency, texture) and kept. Format_RGB32,
+    // W + 2 Margin pixels square (or Side); pixel (x, y) shows label pixel
+    // (x - Margin, y - Margin). Inside the label circle it shows the photo
+    // where it reaches and white elsewhere; in the margin outside the circle
+    // the photo continues, its edge repeated where it ends.
+    TTexture Texture(const QString& aPath, const TTextureRequest& aRequest);
 
     // How many decodes have run; for tests and benchmarks.
     int DecodeCount() const;
@@ -97,6 +134,8 @@ public:
     static TPicture Decode(const QString& aPath, int aMinSide = MinDecodedSide);
 
 private:
+    QImage MakeTexture(const QString& aPath, const TTextureRequest& aRequest, TPictureProblem& aProblem);
+
     struct Stamp
     {
         qint64 Size = -1;
@@ -152,3 +191,11 @@ private:
     quint64 FGenerations = 0;
     int FDecodeCount = 0;
 };
+
+// Size of a picture of aSize scaled so that its shorter side is aWidth (ties
+// to even); invalid when it could not reasonably be allocated.
+QSize DownsampleSize(const QSize& aSize, int aWidth);
+
+// For each row of a W x W label raster, the pixels the fill of the label
+// circle can touch (centre W/2 + 1/2, radius (W - 2)/2, two pixels to spare).
+QList<TRowSpan> LabelCircleRows(int aWidth);

@@ -20,6 +20,8 @@ PACKAGES=(
   libgl-dev
   libbenchmark-dev
   libcsv-dev
+  libqpdf-dev
+  ghostscript
   glabels-data
   fonts-liberation2
   fonts-dejavu-core

@@ -54,6 +54,8 @@ private slots:
     void recycledHasTheAskedShape();
     void sharedBetweenThreadsDecodesOnce();
     void derivedIsMadeOnceAndKept();
+    void textureMargin_data();
+    void textureMargin();
 
 private:
     QTemporaryDir FDir;
@@ -189,6 +191,60 @@ void TstPictureCache::derivedIsMadeOnceAndKept()
     QVERIFY(!first.isNull());
     QCOMPARE(second.cacheKey(), first.cacheKey());
     QCOMPARE(cache.Derived(path, QStringLiteral("key")).cacheKey(), first.cacheKey());
+}
+
+// A texture reaching past the label square for the bleed: inside the label
+// circle pixel for pixel the texture without margin; in the margin never
+// white, the photo continued or its edge repeated.
+void TstPictureCache::textureMargin_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<int>("effect");
+    QTest::addColumn<int>("transparency");
+    QTest::newRow("reduced, from the corner") << "jpg" << QSize(1600, 1200) << QPoint(0, 0) << 0 << 0;
+    QTest::newRow("reduced, moved in, sepia") << "jpg" << QSize(1600, 1200) << QPoint(200, 40) << 1 << 0;
+    QTest::newRow("enlarged, half transparent") << "png" << QSize(300, 200) << QPoint(30, 0) << 2 << 50;
+    QTest::newRow("moved past the photo's right edge") << "png" << QSize(900, 600) << QPoint(600, 0) << 0 << 0;
+    QTest::newRow("moved wholly off the photo") << "png" << QSize(900, 600) << QPoint(-5000, 9000) << 0 << 0;
+}
+
+void TstPictureCache::textureMargin()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QSize, photo);
+    QFETCH(QPoint, position);
+    QFETCH(int, effect);
+    QFETCH(int, transparency);
+    // Colours far from white, each pixel its own.
+    QImage image(photo, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 7 % 160, y * 5 % 160, (x + y) % 160));
+    const QString path = FDir.filePath(QStringLiteral("margin.") + suffix);
+    QVERIFY(SaveOver(path, image, 0));
+    constexpr int Width = 750;
+    constexpr int Margin = 40;
+    TPictureCache cache;
+    TTextureRequest request{Width, 0, effect, transparency, position, 0};
+    const TTexture plain = cache.Texture(path, request);
+    request.Margin = Margin;
+    const TTexture wide = cache.Texture(path, request);
+    QVERIFY(!plain.Image.isNull() && !wide.Image.isNull());
+    QCOMPARE(wide.Image.size(), QSize(Width + 2 * Margin, Width + 2 * Margin));
+    QCOMPARE(cache.DecodeCount(), 1);
+    const QList<TRowSpan> rows = LabelCircleRows(Width);
+    for (int y = 0; y < Width; ++y) {
+        for (int x = rows[y].first; x < rows[y].second; ++x) {
+            if (plain.Image.pixel(x, y) != wide.Image.pixel(x + Margin, y + Margin))
+                QFAIL(qPrintable(QStringLiteral("differs at %1, %2").arg(x).arg(y)));
+        }
+    }
+    const QRgb white = qRgb(255, 255, 255);
+    for (const QPoint& corner : {QPoint(0, 0), QPoint(Width + 2 * Margin - 1, 0), QPoint(0, Width + Margin),
+                                 QPoint(Width + Margin, Width + 2 * Margin - 1)})
+        QVERIFY2(wide.Image.pixel(corner) != white, qPrintable(QStringLiteral("%1, %2").arg(corner.x()).arg(corner.y())));
 }
 
 QTEST_MAIN(TstPictureCache)

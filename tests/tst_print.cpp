@@ -182,6 +182,69 @@ TPrintSettings Sheet(TPaper aPaper, double aDiameter)
     return settings;
 }
 
+// The separations of page 1 of aPdf as Ghostscript's tiffsep device draws
+// them, by ink name ("Cyan"... "CutContour"); ink is dark.
+QHash<QString, QImage> Separations(const QString& aPdf, int aDpi)
+{
+    const QString base = aPdf + QStringLiteral("-sep");
+    Execute(QStringLiteral("gs"), {QStringLiteral("-q"), QStringLiteral("-dSAFER"), QStringLiteral("-dBATCH"),
+                                   QStringLiteral("-dNOPAUSE"), QStringLiteral("-dLastPage=1"),
+                                   QStringLiteral("-sDEVICE=tiffsep"), QStringLiteral("-r%1").arg(aDpi),
+                                   QStringLiteral("-sOutputFile=%1.tif").arg(base), aPdf});
+    QHash<QString, QImage> separations;
+    for (const char* ink : {"Cyan", "Magenta", "Yellow", "Black", "CutContour"}) {
+        const QImage image(QStringLiteral("%1(%2).tif").arg(base, QLatin1String(ink)));
+        if (!image.isNull())
+            separations.insert(QLatin1String(ink), image.convertToFormat(QImage::Format_Grayscale8));
+    }
+    return separations;
+}
+
+bool Inked(const QImage& aSeparation, const QPoint& aAt)
+{
+    return aSeparation.valid(aAt) && qGray(aSeparation.pixel(aAt)) < 128;
+}
+
+// "MediaBox" and the others of pdfinfo -box, in mm.
+QRectF PdfBox(const QString& aPdf, const QString& aBox)
+{
+    const Run run = Execute(QStringLiteral("pdfinfo"), {QStringLiteral("-box"), aPdf});
+    for (const QString& line : run.Out.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(aBox + QLatin1Char(':')))
+            continue;
+        const QStringList v = line.mid(aBox.size() + 1).simplified().split(QLatin1Char(' '));
+        if (v.size() == 4) {
+            constexpr double mm = 25.4 / 72;
+            return QRectF(QPointF(v[0].toDouble() * mm, v[1].toDouble() * mm),
+                          QPointF(v[2].toDouble() * mm, v[3].toDouble() * mm));
+        }
+    }
+    return {};
+}
+
+bool Near(const QRectF& aFound, const QRectF& aExpected, double aTolerance)
+{
+    return std::abs(aFound.left() - aExpected.left()) <= aTolerance
+           && std::abs(aFound.top() - aExpected.top()) <= aTolerance
+           && std::abs(aFound.right() - aExpected.right()) <= aTolerance
+           && std::abs(aFound.bottom() - aExpected.bottom()) <= aTolerance;
+}
+
+// A product of two offset grids on A4, each label's nearest neighbour on
+// the diagonal, 50 mm from centre to centre; 3 x 3 and 2 x 2 labels.
+TSheetLayout OffsetGrids(double aDiameter, double aDieCut)
+{
+    TSheetLayout layout = BuiltInLayout(TPaper::A4, aDiameter);
+    layout.Name = QStringLiteral("Offset grids");
+    layout.Columns = layout.Rows = 3;
+    layout.X0 = layout.Y0 = 40;
+    layout.Dx = 60;
+    layout.Dy = 80;
+    layout.MoreGrids = {TSheetGrid{2, 2, 70, 80, 60, 80}};
+    layout.DieCutDiameter = aDieCut;
+    return layout;
+}
+
 QString PlacementText(const QList<TPlacement>& aPlacements)
 {
     QStringList parts;
@@ -219,6 +282,8 @@ private slots:
     void pictures();
     void renderPdf_data();
     void renderPdf();
+    void printShopPdf_data();
+    void printShopPdf();
 
 private:
     QTemporaryDir FDir;
@@ -363,6 +428,32 @@ void TstPrint::refusedSettings_data()
     };
     QTest::newRow("a die-cut in inches, rounded") << dieCut(63.54) << problem(TKind::None);
     QTest::newRow("larger than the die-cut") << dieCut(63.6) << problem(TKind::LargerThanDieCut, 63.6, 63.5);
+    QTest::newRow("bleed over 5 mm")
+        << with([](TPrintSettings& s) { s.Layout = BuiltInLayout(TPaper::Label, 60); s.Shop.Bleed = 5.1; })
+        << problem(TKind::BleedOutOfRange, 5.1);
+    QTest::newRow("negative bleed") << with([](TPrintSettings& s) { s.Shop.Bleed = -1; })
+                                    << problem(TKind::BleedOutOfRange, -1);
+    QTest::newRow("bleed wider than half the 3 mm gap")
+        << with([](TPrintSettings& s) { s.Shop.Bleed = 1.6; }) << problem(TKind::BleedTooWide, 1.6, 1.5);
+    QTest::newRow("bleed of half the gap is accepted") << with([](TPrintSettings& s) { s.Shop.Bleed = 1.5; })
+                                                       << problem(TKind::None);
+    QTest::newRow("labels touching leave no room for bleed")
+        << with([](TPrintSettings& s) { s.Layout.Dx = 60; s.Shop.Bleed = 0.5; })
+        << problem(TKind::BleedTooWide, 0.5, 0);
+    QTest::newRow("bleed past half the gap on the diagonal of offset grids")
+        << with([](TPrintSettings& s) {
+               s.Layout = OffsetGrids(47.7, 47.7);
+               s.Shop.Bleed = 1.2;
+           })
+        << problem(TKind::BleedTooWide, 1.2, (50 - 47.7) / 2);
+    QTest::newRow("crop marks on a sheet") << with([](TPrintSettings& s) { s.Shop.CropMarks = true; })
+                                           << problem(TKind::CropMarksOnSheet);
+    QTest::newRow("5 mm bleed and crop marks on a label's page")
+        << with([](TPrintSettings& s) {
+               s.Layout = BuiltInLayout(TPaper::Label, 60);
+               s.Shop = {5, true, true};
+           })
+        << problem(TKind::None);
 }
 
 void TstPrint::refusedSettings()
@@ -428,6 +519,7 @@ void TstPrint::preferencesRoundTrip()
     preferences.Copies = 7;
     preferences.Start = 5;
     preferences.Calibration = {-1.3, 2.7, 99.4, 100.8};
+    preferences.Bleed = 2.5;
     TSheetLayout kept = BuiltInLayout(TPaper::Letter, 40);
     kept.Name = preferences.LayoutName;
     kept.X0 = 24.35;
@@ -730,6 +822,21 @@ void TstPrint::renderPdf_data()
     QTest::newRow("a sheet for a JPEG") << QStringList{"--sheet", "a4"} << "d.jpg" << 2 << "--sheet goes with a PDF output";
     QTest::newRow("a diameter for a PNG") << QStringList{"--diameter", "80"} << "d.png" << 2
                                           << "--diameter goes with a PDF output";
+    QTest::newRow("a print shop's label page") << QStringList{"--size", "6", "--bleed", "3", "--crop-marks"}
+                                               << "e.pdf" << 0 << "1 221.102 x 221.102 pts";
+    QTest::newRow("bleed over 5 mm") << QStringList{"--bleed", "5.5"} << "d.pdf" << 2
+                                     << "--bleed must be from 0 to 5 mm, not 5.5";
+    QTest::newRow("bleed not a number") << QStringList{"--bleed", "3mm"} << "d.pdf" << 2
+                                        << "--bleed must be a number of mm, not \"3mm\"";
+    QTest::newRow("bleed for a JPEG") << QStringList{"--bleed", "2"} << "d.jpg" << 2 << "--bleed goes with a PDF output";
+    QTest::newRow("bleed wider than half the gap") << QStringList{"--sheet", "a4", "--size", "6", "--bleed", "2"}
+                                                   << "d.pdf" << 2 << "wider than half the gap between the labels, 1.50 mm";
+    QTest::newRow("crop marks on a sheet") << QStringList{"--sheet", "a4", "--crop-marks"} << "d.pdf" << 2
+                                           << "--crop-marks goes with a page for each label";
+    QTest::newRow("die line with a calibration") << QStringList{"--cut-contour", "--scale", "99,101"} << "d.pdf" << 2
+                                                 << "leave out --scale";
+    QTest::newRow("crop marks with an offset") << QStringList{"--crop-marks", "--offset", "1,0"} << "d.pdf" << 2
+                                               << "leave out --offset";
     QTest::newRow("a PDF that cannot be written") << QStringList{"--sheet", "a4"} << "below-file/d.pdf" << 1
                                                   << "Unable to write to";
     QTest::newRow("a label that cannot be read: nothing written")
@@ -935,6 +1042,158 @@ void TstPrint::productCentres()
                  qPrintable(where));
         QVERIFY2(std::abs(blob.Size.width() * pixel - diameter) < 3 * pixel, qPrintable(where));
     }
+// A print shop's PDF: the page boxes, the die line alone in its spot
+// colour, the background reaching past the cut by the bleed with the photo
+// continued, and inside the trim the label as without bleed.
+void TstPrint::printShopPdf_data()
+{
+    QTest::addColumn<TPrintSettings>("settings");
+    QTest::addColumn<int>("copies");
+
+    TPrintSettings label = Sheet(TPaper::Label, 60);
+    label.Shop = {3, true, true};
+    QTest::newRow("one label, 3 mm bleed, die line, crop marks") << label << 1;
+    TPrintSettings sheet = Sheet(TPaper::A4, 60);
+    sheet.Shop = {1.5, true, false};
+    QTest::newRow("A4 sheet, 1.5 mm bleed, die lines") << sheet << 12;
+    TPrintSettings product;
+    product.Layout = OffsetGrids(44, 46);
+    product.Shop = {2, true, false};
+    QTest::newRow("A4 product, printed inside its die-cut, 2 mm bleed, die lines") << product << 13;
+}
+
+void TstPrint::printShopPdf()
+{
+    QFETCH(TPrintSettings, settings);
+    QFETCH(int, copies);
+    if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty())
+        QSKIP("ghostscript is not installed (scripts/install-deps.sh installs it)");
+    // Left half red, right half blue: the label shows the red half, the
+    // bleed on its right the blue one, on its left the red edge repeated.
+    QImage halves(1200, 600, QImage::Format_RGB32);
+    halves.fill(qRgb(220, 0, 0));
+    for (int y = 0; y < halves.height(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(halves.scanLine(y)) + 600, 600, qRgb(0, 0, 220));
+    const QString photo = SavedImage(FDir, QStringLiteral("halves.png"), halves);
+    TLabelDocument doc = PlainLabel();
+    doc.FLabelBg.UseColor = false;
+    doc.FLabelBg.FileName = photo;
+    const QList<TPrintJob> jobs{TPrintJob{doc, copies}};
+    const QString pdf = FDir.filePath(QStringLiteral("shop.pdf"));
+    const QString plain = FDir.filePath(QStringLiteral("shop-today.pdf"));
+    TLabelRenderer renderer;
+    renderer.SetLabelSize(0);
+    const TPrintResult result = WriteLabelsPdf(pdf, jobs, settings, renderer);
+    QVERIFY2(result.Ok(), qPrintable(result.Error));
+    TPrintSettings today = settings;
+    today.Shop = {};
+    QVERIFY(WriteLabelsPdf(plain, jobs, today, renderer).Ok());
+
+    // The photo still embedded once, the fonts still embedded.
+    QCOMPARE(Objects(PdfImages(pdf)).size(), 1);
+    const QStringList fonts = Execute(QStringLiteral("pdffonts"), {pdf}).Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts) {
+        const QStringList fields = font.simplified().split(QLatin1Char(' '));
+        QVERIFY2(fields.size() >= 8 && fields[fields.size() - 5] == QLatin1String("yes"), qPrintable(font));
+    }
+
+    const TSheetLayout& layout = settings.Layout;
+    const double d = layout.Diameter;
+    const double cutDiameter = CutDiameter(layout);
+    const double bleed = settings.Shop.Bleed;
+    const bool onePerPage = layout.Paper == TPaper::Label;
+    // Layout mm to the page's mm: a label's page is centred on its MediaBox.
+    QPointF origin;
+    const QRectF media = PdfBox(pdf, QStringLiteral("MediaBox"));
+    if (onePerPage) {
+        const QSizeF page = PrintPaperSize(settings);
+        QVERIFY2(std::abs(media.width() - page.width()) <= 0.1 && std::abs(media.height() - page.height()) <= 0.1,
+                 qPrintable(QStringLiteral("%1 x %2 mm").arg(media.width()).arg(media.height())));
+        const QRectF trim = PdfBox(pdf, QStringLiteral("TrimBox"));
+        QVERIFY(Near(trim, QRectF(media.center() - QPointF(d / 2, d / 2), QSizeF(d, d)), 0.1));
+        QVERIFY(Near(PdfBox(pdf, QStringLiteral("BleedBox")), trim.adjusted(-bleed, -bleed, bleed, bleed), 0.1));
+        origin = QPointF(page.width() - d, page.height() - d) / 2;
+    } else {
+        // Boxes belong to pages of one label only.
+        QCOMPARE(PdfBox(pdf, QStringLiteral("TrimBox")), media);
+    }
+
+    constexpr int Dpi = 300;
+    const auto px = [](double aMm) { return aMm * Dpi / 25.4; };
+    const auto at = [&](const QPointF& aMm) { return QPoint(int(std::floor(px(aMm.x()))), int(std::floor(px(aMm.y())))); };
+    const QHash<QString, QImage> inks = Separations(pdf, Dpi);
+    QVERIFY2(inks.contains(QStringLiteral("CutContour")), qPrintable(inks.keys().join(' ')));
+    const QImage cut = inks.value(QStringLiteral("CutContour"));
+    const int positions = onePerPage ? 1 : layout.Positions();
+    QList<QPointF> centres;
+    for (int position = 1; position <= positions; ++position)
+        centres << origin + layout.Centre(position);
+    // Every inked pixel of CutContour lies on a die line, and each die line
+    // is whole: inked at its four extreme points.
+    int stray = 0;
+    for (int y = 0; y < cut.height(); ++y) {
+        for (int x = 0; x < cut.width(); ++x) {
+            if (!Inked(cut, {x, y}))
+                continue;
+            const QPointF mm((x + 0.5) * 25.4 / Dpi, (y + 0.5) * 25.4 / Dpi);
+            bool onLine = false;
+            for (const QPointF& c : centres)
+                onLine = onLine || std::abs(std::hypot(mm.x() - c.x(), mm.y() - c.y()) - cutDiameter / 2) < 0.25;
+            stray += onLine ? 0 : 1;
+        }
+    }
+    QCOMPARE(stray, 0);
+    for (const QPointF& c : centres) {
+        for (const QPointF& arm : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)}) {
+            bool found = false;
+            for (int step = -3; step <= 3 && !found; ++step)
+                found = Inked(cut, at(c + arm * (cutDiameter / 2)) + QPoint(int(arm.x()) * step, int(arm.y()) * step));
+            QVERIFY2(found, qPrintable(QStringLiteral("no die line at (%1, %2) + (%3, %4) r").arg(c.x()).arg(c.y())
+                                           .arg(arm.x()).arg(arm.y())));
+        }
+    }
+    if (settings.Shop.CropMarks) {
+        // A crop mark in all four process inks, none of it in CutContour.
+        const QPoint mark = at(origin + QPointF(-(bleed + 3), 0));
+        for (const char* ink : {"Cyan", "Magenta", "Yellow", "Black"})
+            QVERIFY2(Inked(inks.value(QLatin1String(ink)), mark), ink);
+        QVERIFY(!Inked(cut, mark));
+    }
+
+    // The background reaches D/2 + bleed, the photo continued: red on the
+    // left (its edge repeated), blue on the right (its own next pixels).
+    const QImage page = Rasterise(pdf, Dpi);
+    const QPointF first = centres.first();
+    const auto colour = [&](double aDx, double aDy) { return page.pixel(at(first + QPointF(aDx, aDy))); };
+    const double reach = cutDiameter / 2 + bleed;
+    QVERIFY(IsRed(colour(-(reach - 0.25), 0)));
+    QVERIFY(IsRed(colour(0, -(reach - 0.25))));
+    QCOMPARE(colour(-(reach + 0.3), 0), qRgb(255, 255, 255));
+    QCOMPARE(colour(0, -(reach + 0.3)), qRgb(255, 255, 255));
+    const QRgb right = colour(reach - 0.25, 0);
+    QVERIFY2(qBlue(right) > 150 && qRed(right) < 80, qPrintable(QString::number(right, 16)));
+
+    // Inside the trim's circle the page is drawn as without bleed.
+    const QImage before = Rasterise(plain, Dpi);
+    QPointF beforeOrigin;
+    if (onePerPage)
+        beforeOrigin = QPointF(before.width(), before.height()) * 25.4 / Dpi / 2 - QPointF(d / 2, d / 2);
+    const QPointF beforeCentre = beforeOrigin + layout.Centre(1);
+    double difference = 0;
+    int compared = 0;
+    const int radius = int(px(d / 2 - 0.5));
+    for (int dy = -radius; dy <= radius; dy += 2) {
+        for (int dx = -radius; dx <= radius; dx += 2) {
+            if (dx * dx + dy * dy > radius * radius)
+                continue;
+            const QRgb a = page.pixel(at(first) + QPoint(dx, dy));
+            const QRgb b = before.pixel(at(beforeCentre) + QPoint(dx, dy));
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            ++compared;
+        }
+    }
+    QVERIFY2(difference / compared / 3 < 3, qPrintable(QString::number(difference / compared / 3)));
 }
 
 QTEST_MAIN(TstPrint)

@@ -2,6 +2,7 @@
 // prints, what is refused, what is kept in the settings file; merge tables
 // printed and exported as pictures.
 #include "editor/print_dialog.h"
+#include "editor/print_shop_box.h"
 #include "editor/radio_group.h"
 #include "editor_fixture.h"
 #include "label/ini_file.h"
@@ -226,6 +227,10 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
             aDlg.speStart->setValue(7);
             aDlg.speOffsetX->setValue(-1.5);
             aDlg.speScaleY->setValue(101.2);
+            aDlg.grbPrintShop->speBleed->setValue(1.5);
+            aDlg.grbPrintShop->chkCutContour->setChecked(true);
+            // Crop marks belong to pages of one label.
+            QVERIFY(!aDlg.grbPrintShop->chkCropMarks->isEnabled());
             Click(aDlg.btnClose);
         };
         Click(w.btnPrint);
@@ -247,6 +252,8 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
         QCOMPARE(settings.Layout.Dy, 63.25);
         QCOMPARE(settings.Start, 7);
         QCOMPARE(settings.Calibration, (TCalibration{-1.5, 0, 100, 101.2}));
+        // The bleed comes back; the die line is asked for each PDF anew.
+        QCOMPARE(settings.Shop, (TPrintShop{1.5, false, false}));
         // Changing a kept layout's measurements makes them the user's own,
         // leaving the kept one as it was.
         aDlg.speDx->setValue(70);

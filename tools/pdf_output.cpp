@@ -148,6 +148,24 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         calibration.ScaleX = scale->x();
         calibration.ScaleY = scale->y();
     }
+    TPrintShop& shop = request.Settings.Shop;
+    if (aParser.isSet(aOptions.Bleed)) {
+        const std::optional<double> bleed = Number(aParser.value(aOptions.Bleed));
+        if (!bleed) {
+            aError = QStringLiteral("--bleed must be a number of mm, not \"%1\"").arg(aParser.value(aOptions.Bleed));
+            return std::nullopt;
+        }
+        shop.Bleed = *bleed;
+    }
+    shop.CutContour = aParser.isSet(aOptions.CutContour);
+    shop.CropMarks = aParser.isSet(aOptions.CropMarks);
+    if ((shop.CutContour || shop.CropMarks) && (aParser.isSet(aOptions.Offset) || aParser.isSet(aOptions.Scale))) {
+        aError = QStringLiteral("%1 makes a file for a print shop, which is never calibrated for a home printer: "
+                                "leave out %2")
+                     .arg(shop.CutContour ? QStringLiteral("--cut-contour") : QStringLiteral("--crop-marks"),
+                          aParser.isSet(aOptions.Offset) ? QStringLiteral("--offset") : QStringLiteral("--scale"));
+        return std::nullopt;
+    }
     if (product) {
         request.Settings.Layout = *product;
         request.Settings.Layout.Diameter = diameter;
@@ -246,6 +264,14 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(aProblem.Limit);
     case TKind::GridsOverlap:
         return QStringLiteral("the labels at positions %1 and %2 overlap").arg(aProblem.Position).arg(aProblem.Count);
+    case TKind::BleedOutOfRange:
+        return QStringLiteral("--bleed must be from 0 to %1 mm, not %2").arg(TPrintShop::MaxBleed).arg(aProblem.Value);
+    case TKind::BleedTooWide:
+        return QStringLiteral("--bleed %1 mm is wider than half the gap between the labels, %2 mm")
+            .arg(aProblem.Value)
+            .arg(aProblem.Limit, 0, 'f', 2);
+    case TKind::CropMarksOnSheet:
+        return QStringLiteral("--crop-marks goes with a page for each label, not with --sheet or --product");
     }
     return {};
 }

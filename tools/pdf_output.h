@@ -46,7 +46,21 @@ struct TPdfOptions
                                             "each 90 to 110."),
                              QStringLiteral("sx,sy")};
 
-    QList<QCommandLineOption> All() const { return {Diameter, Sheet, Product, Copies, Start, Offset, Scale}; }
+    QCommandLineOption Bleed{QStringLiteral("bleed"),
+                             QStringLiteral("PDF: let the background run MM past the cut, 0 to 5, for a print "
+                                            "shop or forgiving home sheets. Default 0."),
+                             QStringLiteral("mm")};
+    QCommandLineOption CutContour{QStringLiteral("cut-contour"),
+                                  QStringLiteral("PDF: add the die line of each label in the spot colour "
+                                                 "CutContour, overprinting.")};
+    QCommandLineOption CropMarks{QStringLiteral("crop-marks"),
+                                 QStringLiteral("PDF without --sheet or --product: add crop marks at the corners of each "
+                                                "label's trim.")};
+
+    QList<QCommandLineOption> All() const
+    {
+        return {Diameter, Sheet, Product, Copies, Start, Offset, Scale, Bleed, CutContour, CropMarks};
+    }
     // The first of them on the command line, as "--name"; empty when none is.
     QString FirstGiven(const QCommandLineParser& aParser) const;
 };
