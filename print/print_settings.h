@@ -20,6 +20,9 @@ struct TPrintPreferences
     int Copies = 1;
     int Start = 1;
     TCalibration Calibration;
+    // A calibration value in the file was no number or out of range: read as
+    // the neutral value, which the user should hear of. Not written.
+    bool CalibrationUnreadable = false;
     QList<TSheetLayout> Layouts;  // kept layouts, each with its name
 
     // The kept layout named aName (case-sensitive), or null.
@@ -36,7 +39,8 @@ struct TPrintPreferences
 
 inline const QString PrintSection = QStringLiteral("Print");
 
-// Reads [Print]; what is missing or out of range takes its default.
+// Reads [Print]; what is missing or out of range takes its default, a
+// calibration value the neutral one (see CalibrationUnreadable).
 TPrintPreferences LoadPrintPreferences(const TIniFile& aFile);
 // Writes [Print], keeping every other line of the file.
 void SavePrintPreferences(TIniFile& aFile, const TPrintPreferences& aPreferences);
