@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 0
 # The INI and label targets save files on every input; on a memory file
 # system the syncs of atomic saves cost nothing.
 FUZZ_TMPDIR ?= /dev/shm
-FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render
+FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render fuzz_merge_table
 PORTABLE    ?= $(HOME)/Merovik
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
