@@ -100,6 +100,7 @@ private slots:
     void tableInTheDialog();
     void exportWritesOnePicturePerRow_data();
     void exportWritesOnePicturePerRow();
+    void unreadableCalibrationIsNeutralAndSaidOnce();
     void cancelledRunsStop_data();
     void cancelledRunsStop();
 };
@@ -408,6 +409,26 @@ void TstPrintDialog::exportWritesOnePicturePerRow()
         QVERIFY2(ReadAll(out.filePath(files[i])) == EncodeRaster(alone.Raster(), "jpg", 98).Bytes,
                  qPrintable(files[i]));
     }
+}
+
+// A calibration out of range in the settings file prints neutral, never
+// clamped, and the dialog says so the first time it opens.
+void TstPrintDialog::unreadableCalibrationIsNeutralAndSaidOnce()
+{
+    TFixture f;
+    f.WriteSettings("[Print]\nScaleY=-0\nOffsetX=3\n");
+    TFrmMain& w = f.Open();
+    QStringList notes;
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        notes << aDlg.lblRun->text();
+        QCOMPARE(aDlg.Settings().Calibration, (TCalibration{3, 0, 100, 100}));
+    };
+    Click(w.btnPrint);
+    Click(w.btnPrint);
+    QCOMPARE(notes.size(), 2);
+    QVERIFY2(notes[0].startsWith(QStringLiteral("De kalibratie in het instellingenbestand was onleesbaar")),
+             qPrintable(notes[0]));
+    QCOMPARE(notes[1], QString());
 }
 
 void TstPrintDialog::cancelledRunsStop_data()
