@@ -64,9 +64,9 @@ check-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEROVIK_TSAN=ON
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target merovik-render $(TSAN_TESTS)
 	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
-	  TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1 exitcode=66" \
+	  TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66" \
 	  ctest --output-on-failure -j $(JOBS) -R '^(tst_merge_table|tst_render_output|tst_picture_cache)$$'
-	TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1 exitcode=66" \
+	TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66" \
 	  bash scripts/tsan-merge.sh $(TSAN_DIR)/tools/merovik-render
 
 bench: configure

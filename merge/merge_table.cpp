@@ -764,6 +764,13 @@ TMergeOutputs TMergeTable::OutputFiles(const QString& aFolder, const QString& aD
             fail(TMergeError::TKind::OutputIsInput).Value = path;
             continue;
         }
+        // A numbered name grows with the design's name, which no cell checked.
+        if (row.File.isEmpty() && (name + extension).toUtf8().size() > MaxWrittenNameBytes) {
+            TMergeError& error = fail(TMergeError::TKind::NameTooLong);
+            error.Value = name + extension;
+            error.Limit = MaxWrittenNameBytes - 4;
+            continue;
+        }
         // Case folded: on a USB stick or a Windows share one would overwrite the other.
         const QString key = path.toCaseFolded();
         if (const auto earlier = rowsByFile.constFind(key); earlier != rowsByFile.constEnd()) {
