@@ -62,8 +62,16 @@ TBatchWrite WriteReplacing(const QString& aFileName, QByteArrayView aBytes, bool
     // decide a new file's permissions, as for any other file.
     const QFileInfo finalInfo(finalName);
     const QByteArray folder = QFile::encodeName(finalInfo.absolutePath());
-    const QByteArray prefix = folder + "/." + QFile::encodeName(finalInfo.fileName()) + TemporaryMark.data()
-                              + QByteArray::number(qint64(::getpid())) + '-';
+    // A name near the file system's 255 bytes is shortened in the temporary
+    // name, at a character's start, rather than make the write fail.
+    QByteArray name = QFile::encodeName(finalInfo.fileName());
+    if (name.size() > MaxWrittenNameBytes) {
+        qsizetype keep = MaxWrittenNameBytes;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+            --keep;
+        name.truncate(keep);
+    }
+    const QByteArray prefix = folder + "/." + name + TemporaryMark.data() + QByteArray::number(qint64(::getpid())) + '-';
     QByteArray temporary;
     int handle = -1;
     for (int attempt = 0; handle < 0 && attempt < 16; ++attempt) {

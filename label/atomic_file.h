@@ -41,7 +41,7 @@ TBatchWrite WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes);
 // The temporary files are hidden, named after the file they become and the
 // process writing them: ".<name>.merovik-<pid>-<random>". A name of at most
 // MaxWrittenNameBytes bytes leaves room for that within the 255 bytes most
-// file systems allow.
+// file systems allow; a longer one is shortened in the temporary name.
 inline constexpr int MaxTemporaryExtraBytes = 1 + 9 + 10 + 1 + 7;  // ".", ".merovik-", pid, "-", random
 inline constexpr int MaxWrittenNameBytes = 255 - MaxTemporaryExtraBytes;
 

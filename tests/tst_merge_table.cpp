@@ -474,10 +474,12 @@ void TstMergeTable::batchPictureReplacesWhole_data()
 {
     QTest::addColumn<int>("earlierMode");  // 0: no earlier picture
     QTest::addColumn<bool>("link");        // the output is a link to the picture
-    QTest::newRow("new picture as any new file") << 0 << false;
-    QTest::newRow("replaced picture readable by its owner only") << 0600 << false;
-    QTest::newRow("replaced picture readable by the group") << 0640 << false;
-    QTest::newRow("a link replaced, its target kept") << 0644 << true;
+    QTest::addColumn<int>("nameBytes");    // of the picture's name; 0: a short one
+    QTest::newRow("new picture as any new file") << 0 << false << 0;
+    QTest::newRow("replaced picture readable by its owner only") << 0600 << false << 0;
+    QTest::newRow("replaced picture readable by the group") << 0640 << false << 0;
+    QTest::newRow("a link replaced, its target kept") << 0644 << true << 0;
+    QTest::newRow("a name of 255 bytes, too long for the temporary name whole") << 0 << false << 255;
 }
 
 // A batch picture replaces its file whole, with the permissions a saved file
@@ -486,8 +488,12 @@ void TstMergeTable::batchPictureReplacesWhole()
 {
     QFETCH(int, earlierMode);
     QFETCH(bool, link);
+    QFETCH(int, nameBytes);
     QTemporaryDir dir;
-    const QString picture = dir.filePath(QStringLiteral("etiket.jpg"));
+    const QString picture =
+        dir.filePath(nameBytes > 0 ? QString(nameBytes - 6, u'\u00e9').left((nameBytes - 4) / 2) + QString((nameBytes - 4) % 2, 'e') + ".jpg"
+                                   : QStringLiteral("etiket.jpg"));
+    QCOMPARE(int(QFileInfo(picture).fileName().toUtf8().size()), nameBytes > 0 ? nameBytes : 10);
     const QString output = link ? dir.filePath(QStringLiteral("link.jpg")) : picture;
     const QString plain = dir.filePath(QStringLiteral("plain"));
     QVERIFY(WriteAll(plain, "made as any new file"));
