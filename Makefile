@@ -2,18 +2,19 @@
 # works on a fresh Debian 12 machine.
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
+TSAN_DIR    ?= build-tsan
 BENCH_DIR   ?= $(BUILD_DIR)
 FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 0
 # The INI and label targets save files on every input; on a memory file
 # system the syncs of atomic saves cost nothing.
 FUZZ_TMPDIR ?= /dev/shm
-FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render
+FUZZ_TARGETS = fuzz_ini_file fuzz_colors fuzz_label_render fuzz_merge_table
 PORTABLE    ?= $(HOME)/Merovik
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 
-.PHONY: deps configure build test run install package check-asan bench soak fuzz clean
+.PHONY: deps configure build test run install package check-asan check-tsan bench soak fuzz clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -54,6 +55,20 @@ check-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The core, merovik-render and the merge tests under ThreadSanitizer, then a
+# merge of 200 rows over shared and damaged pictures on several threads. Qt
+# itself is not instrumented: scripts/tsan.supp names each report that comes
+# from inside it.
+TSAN_TESTS = tst_merge_table tst_render_output tst_picture_cache
+check-tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEROVIK_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target merovik-render $(TSAN_TESTS)
+	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
+	  TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66" \
+	  ctest --output-on-failure -j $(JOBS) -R '^(tst_merge_table|tst_render_output|tst_picture_cache)$$'
+	TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66" \
+	  bash scripts/tsan-merge.sh $(TSAN_DIR)/tools/merovik-render
+
 bench: configure
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target merovik-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/merovik-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
@@ -86,4 +101,4 @@ fuzz: deps
 	fi
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR)

@@ -10,12 +10,28 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
+#include <sys/stat.h>
+
 namespace {
 
 // A "/" would make the suggested name a path into a folder.
 QString OneFileName(QString aText)
 {
     return aText.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+// aOutput is the file aInput, by this or another name (a hard link, other
+// letters on a disk that ignores case). A link in aOutput's place is not:
+// the export replaces the link, not the file it points at.
+bool SameFile(const QString& aOutput, const QString& aInput)
+{
+    struct stat output = {};
+    struct stat input = {};
+    return ::lstat(QFile::encodeName(aOutput).constData(), &output) == 0 && S_ISREG(output.st_mode)
+           && ::stat(QFile::encodeName(aInput).constData(), &input) == 0 && output.st_dev == input.st_dev
+           && output.st_ino == input.st_ino;
 }
 
 }  // namespace
@@ -99,6 +115,15 @@ void TFrmMain::btnSaveClick()
     const QString file = FDialogs.SavePicture(this, LabelsFolder(), name);
     if (file.isEmpty())
         return;
+    // A picture the label draws is never replaced by the label's picture.
+    for (const auto& [picture, what] : {std::pair(FDocument.FLabelBg.FileName, QStringLiteral("de achtergrondfoto")),
+                                        std::pair(FDocument.FLabelBg.PngFile, QStringLiteral("de middenfoto"))}) {
+        if (!picture.isEmpty() && SameFile(file, FDocument.PicturePath(picture))) {
+            ShowErrors({QStringLiteral("De afbeelding is niet opgeslagen: %1 is %2 van het label; kies een andere naam")
+                            .arg(QDir::toNativeSeparators(file), what)});
+            return;
+        }
+    }
     // The full raster with every change, also the typing of the last moment,
     // not the scaled picture on screen.
     DrawPending();

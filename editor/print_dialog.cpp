@@ -3,6 +3,7 @@
 #include "editor/dialogs.h"
 #include "editor/print_shop_box.h"
 #include "editor/print_layout_box.h"
+#include "editor/merge_messages.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
@@ -197,6 +198,10 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     speScaleY->setValue(aPreferences.Calibration.ScaleY);
     grbPrintShop->speBleed->setValue(aPreferences.Bleed);
     FFilling = false;
+    if (aPreferences.CalibrationUnreadable)
+        lblRun->setText(QStringLiteral("De kalibratie in het instellingenbestand was onleesbaar of buiten bereik. "
+                                       "Er wordt afgedrukt zonder verschuiving en op 100 %; kalibreer de printer "
+                                       "zo nodig opnieuw."));
     UpdateState();
     // After the layout, whose positions bound it.
     speStart->setValue(aPreferences.Start);
@@ -355,6 +360,8 @@ TPrintPreferences TPrintDialog::Preferences() const
     preferences.Start = speStart->value();
     preferences.Calibration = Settings().Calibration;
     preferences.Bleed = grbPrintShop->speBleed->value();
+    // Said once, in this dialog; the values are now the ones it shows.
+    preferences.CalibrationUnreadable = false;
     return preferences;
 }
 
@@ -597,7 +604,7 @@ bool TPrintDialog::MergeTable(const QString& aFile)
         // Nothing of it is used: a table half read would print wrong labels.
         FDialogs.ShowError(this, MessageLines(QStringList{QStringLiteral("De tabel %1 is niet gebruikt")
                                                               .arg(QFileInfo(aFile).fileName())}
-                                              + read.Messages()));
+                                              + MergeErrorLines(read.Errors)));
         return false;
     }
     FTable = std::move(read.Table);
@@ -635,10 +642,16 @@ void TPrintDialog::btnExportClick()
     }
     FExportFolder = folder;
     // Every name is checked before the first picture is written.
-    const TMergeOutputs outputs = FTable->OutputFiles(folder, FBaseName, PictureFormat);
+    // The design's own pictures are read by every row: none may be overwritten.
+    QStringList inputs;
+    for (const QString& picture : {FDesign->FLabelBg.FileName, FDesign->FLabelBg.PngFile}) {
+        if (!picture.isEmpty())
+            inputs << FDesign->PicturePath(picture);
+    }
+    const TMergeOutputs outputs = FTable->OutputFiles(folder, FBaseName, PictureFormat, inputs);
     if (!outputs.Ok()) {
         FDialogs.ShowError(this, MessageLines(QStringList{QStringLiteral("Er zijn geen afbeeldingen geschreven")}
-                                              + outputs.Messages()));
+                                              + MergeErrorLines(outputs.Errors)));
         return;
     }
     QStringList existing;
@@ -664,7 +677,7 @@ void TPrintDialog::btnExportClick()
     jobs.reserve(FTable->RowCount());
     for (int row = 0; row < FTable->RowCount(); ++row)
         jobs.append(TPictureJob{QStringLiteral("%1, row %2").arg(source).arg(FTable->Row(row).SourceRow), QString(),
-                                FTable->Document(row, *FDesign), outputs.Files[row]});
+                                FTable->Document(row, *FDesign), outputs.Files[row], FTable->Row(row).Pictures()});
     std::unique_ptr<TProgress> progress = StartProgress(QStringLiteral("Afbeeldingen schrijven"), int(jobs.size()));
     QStringList errors;
     QStringList warnings;
@@ -687,9 +700,14 @@ void TPrintDialog::btnExportClick()
     else
         lblRun->setText(QStringLiteral("%1 geschreven in %2").arg(written, shownFolder));
     QStringList messages;
-    if (result.Failed > 0)
-        messages << QStringLiteral("%1 van de %2 afbeeldingen zijn niet geschreven").arg(result.Failed).arg(total)
-                 << errors;
+    if (!result.Stopped.isEmpty())
+        messages << QStringLiteral("Exporteren gestopt: %1 van de %2 afbeeldingen zijn niet geschreven")
+                        .arg(total - result.Written)
+                        .arg(total)
+                 << result.Stopped;
+    else if (result.Failed > 0)
+        messages << QStringLiteral("%1 van de %2 afbeeldingen zijn niet geschreven").arg(result.Failed).arg(total);
+    messages << errors;
     messages << warnings;
     if (!messages.isEmpty())
         FDialogs.ShowError(this, MessageLines(messages));

@@ -9,7 +9,9 @@
 
 #include "label/colors.h"
 #include "label/ini_file.h"
+#include "label/atomic_file.h"
 #include "label/label_document.h"
+#include "merge/merge_table.h"
 #include "render/label_renderer.h"
 
 #include <QByteArray>
@@ -580,6 +582,81 @@ inline QString CheckLabelRender(const QByteArray& aBytes, const QString& aFolder
     const QStringList diffs = DocumentDifferences(AsReloaded(doc), reloaded);
     if (!diffs.isEmpty())
         return QStringLiteral("saved and loaded again, these elements changed: ") + diffs.join(QLatin1String(", "));
+    return {};
+}
+
+// The merge table reader on any bytes, as a .csv file when the first byte
+// is even and a .tsv file otherwise, in aFolder, which holds a picture
+// "a.png" for rows to name. A table read keeps the table's promises: within
+// the limits, single-line texts, output names inside the chosen folder and
+// none of them a file the run reads; a table refused names at most
+// MaxErrors errors and one more that counts the rest.
+inline QString CheckMergeTable(const QByteArray& aBytes, const QString& aFolder)
+{
+    const QDir folder(aFolder);
+    if (!QFileInfo::exists(folder.filePath(QStringLiteral("a.png")))) {
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        picture.save(folder.filePath(QStringLiteral("a.png")), "PNG");
+    }
+    const bool tabs = !aBytes.isEmpty() && (static_cast<unsigned char>(aBytes[0]) & 1);
+    const QString table = folder.filePath(tabs ? QStringLiteral("table.tsv") : QStringLiteral("table.csv"));
+    {
+        QFile file(table);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(aBytes.mid(1)) != aBytes.size() - qMin<qsizetype>(aBytes.size(), 1))
+            return QStringLiteral("cannot write the table");
+    }
+    const TMergeRead read = TMergeTable::Read(table);
+    if (!read.Ok()) {
+        if (read.Table)
+            return QStringLiteral("a table with errors was kept");
+        if (read.Errors.size() > TMergeTable::MaxErrors + 1)
+            return QStringLiteral("%1 errors, more than the limit").arg(read.Errors.size());
+        for (const TMergeError& error : read.Errors) {
+            if (error.Row < 0 || error.Column < 0 || error.File != table)
+                return QStringLiteral("an error at row %1, column %2 of %3").arg(error.Row).arg(error.Column).arg(error.File);
+        }
+        return {};
+    }
+    if (!read.Table)
+        return QStringLiteral("no table and no errors");
+    const TMergeTable& merge = *read.Table;
+    if (merge.RowCount() < 1 || merge.RowCount() > TMergeTable::MaxRows)
+        return QStringLiteral("%1 rows").arg(merge.RowCount());
+    qint64 labels = 0;
+    for (int i = 0; i < merge.RowCount(); ++i) {
+        const TMergeRow& row = merge.Row(i);
+        if (row.Copies < 1 || row.Copies > TMergeTable::MaxCopies)
+            return QStringLiteral("row %1: %2 copies").arg(row.SourceRow).arg(row.Copies);
+        labels += row.Copies;
+        for (const std::optional<QString>& text : row.Texts) {
+            if (text && (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r'))))
+                return QStringLiteral("row %1: a text with a line break").arg(row.SourceRow);
+        }
+        for (const QString& picture : row.Pictures()) {
+            if (!QFileInfo(picture).isFile())
+                return QStringLiteral("row %1: the picture %2 is no file").arg(row.SourceRow).arg(picture);
+        }
+        if (!row.File.isEmpty()
+            && (row.File.contains(QLatin1Char('/')) || row.File.contains(QLatin1Char('\\')) || row.File.trimmed().isEmpty()
+                || row.File.toUtf8().size() + 4 > MaxWrittenNameBytes))
+            return QStringLiteral("row %1: the output name \"%2\"").arg(row.SourceRow).arg(row.File);
+    }
+    if (labels != merge.LabelCount() || labels > TMergeTable::MaxLabels)
+        return QStringLiteral("%1 labels counted as %2").arg(labels).arg(merge.LabelCount());
+    const QString out = folder.filePath(QStringLiteral("out"));
+    const TMergeOutputs outputs = merge.OutputFiles(out, QStringLiteral("label"), QStringLiteral("jpg"));
+    if (outputs.Ok() && outputs.Files.size() != merge.RowCount())
+        return QStringLiteral("%1 outputs for %2 rows").arg(outputs.Files.size()).arg(merge.RowCount());
+    for (const QString& file : outputs.Files) {
+        if (QFileInfo(file).absolutePath() != out)
+            return QStringLiteral("the output %1 lies outside %2").arg(file, out);
+    }
+    TLabelDocument document = merge.Document(0, TLabelDocument());
+    for (int tag = 1; tag <= 5; ++tag) {
+        if (document.TextByTag(tag)->Text.contains(QLatin1Char('\n')))
+            return QStringLiteral("a label text with a line break");
+    }
     return {};
 }
 

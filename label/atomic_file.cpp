@@ -1,11 +1,14 @@
 #include "label/atomic_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,69 +17,74 @@
 namespace {
 
 // Opens aFolder for syncing its file system; -1 when it cannot be opened.
-int OpenFolder(const QString& aFolder)
+int OpenFolder(const QByteArray& aFolder)
 {
-    return ::open(QFile::encodeName(aFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return ::open(aFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-}  // namespace
+const QLatin1String TemporaryMark(".merovik-");
 
-QString WriteFailure(const QString& aFileName, const QString& aReason)
+// Faults every later file of a batch would meet as well: the disk is full or
+// failing, the folder or the file system refuses writing, the file-size
+// limit is reached.
+bool IsFaultOfTheDisk(int aCode)
 {
-    return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
+    return aCode == ENOSPC || aCode == EDQUOT || aCode == EROFS || aCode == EFBIG || aCode == EIO;
 }
 
-QString WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
+// Written with the system's calls rather than QSaveFile, which always syncs,
+// always writes through links and names its temporary file so that no later
+// run can tell it from the user's files.
+TBatchWrite WriteReplacing(const QString& aFileName, QByteArrayView aBytes, bool aFollowLinks, bool aSync)
 {
-    QSaveFile file(aFileName);
-    // Unbuffered: what QFileDevice's write buffer still holds at commit() is
-    // written by close(), whose failure QSaveFile does not see (Qt 6.4), so a
-    // full disk would leave a cut-off file and report success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return WriteFailure(aFileName, file.errorString());
-    // A write cut short by a full disk or a file-size limit returns the count
-    // written and sets no error (errorString() says "Unknown error"); writing
-    // the rest then fails at once with the system's reason.
-    qint64 written = 0;
-    while (written < aBytes.size()) {
-        const qint64 count = file.write(aBytes.data() + written, aBytes.size() - written);
-        if (count <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();  // the temporary file goes, the earlier file stays
-            return WriteFailure(aFileName, reason);
-        }
-        written += count;
-    }
-    if (!file.commit())
-        return WriteFailure(aFileName, file.errorString());
-    return {};
-}
-
-// Written with the system's calls rather than QSaveFile, whose commit() always
-// syncs, or QTemporaryFile, which makes files only their owner can read.
-QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
-{
-    // Like QSaveFile: through a link to the file it points at.
+    TBatchWrite result;
+    const auto fail = [&](int aCode, bool aStops) {
+        result.Code = aCode;
+        result.Failure = WriteFailure(aFileName, qt_error_string(aCode));
+        result.StopsBatch = aStops || IsFaultOfTheDisk(aCode);
+        return result;
+    };
     const QFileInfo info(aFileName);
-    const QString finalName = info.isSymLink() && info.exists() ? info.canonicalFilePath() : aFileName;
+    const QString finalName = aFollowLinks && info.isSymLink() && info.exists() ? info.canonicalFilePath()
+                                                                                 : info.absoluteFilePath();
     const QByteArray target = QFile::encodeName(finalName);
     struct stat earlier = {};
-    const bool replaces = ::stat(target.constData(), &earlier) == 0;
-    if (replaces && ::access(target.constData(), W_OK) != 0)
-        return WriteFailure(aFileName, qt_error_string(errno));
+    const bool exists = ::lstat(target.constData(), &earlier) == 0;
+    const bool replacesFile = exists && S_ISREG(earlier.st_mode);
+    if (exists && S_ISDIR(earlier.st_mode))
+        return fail(EISDIR, false);
+    // A file the user may not write stays as it is, as an editor leaves it.
+    if (replacesFile && ::access(target.constData(), W_OK) != 0)
+        return fail(errno, false);
 
-    // Beside the file, so the rename stays on one file system; 0666 lets the
-    // user's umask decide a new file's permissions, as for any other file.
+    // In the file's own folder, so the rename stays on one file system and
+    // replaces a link rather than its target; 0666 lets the user's umask
+    // decide a new file's permissions, as for any other file.
+    const QFileInfo finalInfo(finalName);
+    const QByteArray folder = QFile::encodeName(finalInfo.absolutePath());
+    // A name near the file system's 255 bytes is shortened in the temporary
+    // name, at a character's start, rather than make the write fail.
+    QByteArray name = QFile::encodeName(finalInfo.fileName());
+    if (name.size() > MaxWrittenNameBytes) {
+        qsizetype keep = MaxWrittenNameBytes;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+            --keep;
+        name.truncate(keep);
+    }
+    const QByteArray prefix = folder + "/." + name + TemporaryMark.data() + QByteArray::number(qint64(::getpid())) + '-';
     QByteArray temporary;
     int handle = -1;
     for (int attempt = 0; handle < 0 && attempt < 16; ++attempt) {
-        temporary = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        temporary = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         handle = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (handle < 0 && errno != EEXIST)
             break;
     }
-    if (handle < 0)
-        return WriteFailure(aFileName, qt_error_string(errno));
+    if (handle < 0) {
+        const int code = errno;
+        // The folder refuses new files, or is gone: so it does for every file.
+        return fail(code, code == EACCES || code == EPERM || code == ENOENT || code == ENOTDIR);
+    }
 
     int error = 0;
     qsizetype written = 0;
@@ -90,7 +98,9 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
         }
         written += count;
     }
-    if (error == 0 && replaces && ::fchmod(handle, earlier.st_mode & 0777) != 0)
+    if (error == 0 && replacesFile && ::fchmod(handle, earlier.st_mode & 0777) != 0)
+        error = errno;
+    if (error == 0 && aSync && ::fsync(handle) != 0)
         error = errno;
     // Some file systems (NFS) report a failed write only here.
     if (::close(handle) != 0 && error == 0)
@@ -99,12 +109,66 @@ QString WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.constData());  // the earlier file stays as it was
-        return WriteFailure(aFileName, qt_error_string(error));
+        return fail(error, false);
     }
-    return {};
+    if (aSync) {
+        // The rename itself reaches the disk with the folder.
+        const int folderHandle = OpenFolder(folder);
+        if (folderHandle >= 0) {
+            const bool synced = ::fsync(folderHandle) == 0;
+            const int code = errno;
+            ::close(folderHandle);
+            if (!synced && code != EINVAL)
+                return fail(code, false);
+        }
+    }
+    return result;
 }
 
-TFolderSync::TFolderSync(const QString& aFolder) : FFolder(aFolder), FHandle(OpenFolder(aFolder))
+}  // namespace
+
+QString WriteFailure(const QString& aFileName, const QString& aReason)
+{
+    return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
+}
+
+QString WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
+{
+    return WriteReplacing(aFileName, aBytes, true, true).Failure;
+}
+
+QString WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aBytes)
+{
+    return WriteReplacing(aFileName, aBytes, false, true).Failure;
+}
+
+TBatchWrite WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)
+{
+    return WriteReplacing(aFileName, aBytes, false, false);
+}
+
+int RemoveTemporaryLeftovers(const QString& aFolder)
+{
+    static const QRegularExpression leftover(QStringLiteral("^\\..+\\.merovik-([0-9]{1,10})-[0-9a-z]{1,7}$"));
+    const QDir folder(aFolder);
+    int removed = 0;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch match = leftover.match(name);
+        if (!match.hasMatch())
+            continue;
+        const qint64 process = match.captured(1).toLongLong();
+        // Only a process that is gone for certain: one of another user's
+        // answers EPERM and keeps its file.
+        if (process <= 0 || process > std::numeric_limits<pid_t>::max() || ::kill(pid_t(process), 0) == 0
+            || errno != ESRCH)
+            continue;
+        if (::unlink(QFile::encodeName(folder.filePath(name)).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+TFolderSync::TFolderSync(const QString& aFolder) : FFolder(aFolder), FHandle(OpenFolder(QFile::encodeName(aFolder)))
 {
 }
 
@@ -117,7 +181,7 @@ TFolderSync::~TFolderSync()
 QString TFolderSync::Sync()
 {
     if (FHandle < 0)
-        FHandle = OpenFolder(FFolder);
+        FHandle = OpenFolder(QFile::encodeName(FFolder));
     if (FHandle < 0)
         return {};  // a folder that cannot be opened holds nothing the batch wrote
     // One flush of the folder's file system writes the whole batch with one

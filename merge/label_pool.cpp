@@ -36,8 +36,13 @@ TLabelPool::~TLabelPool() = default;
 int TLabelPool::WorkerCount(int aJobs)
 {
     if (aJobs > 0)
-        return aJobs;
+        return std::min(aJobs, MaxWorkers());
     return std::max(1, QThread::idealThreadCount());
+}
+
+int TLabelPool::MaxWorkers()
+{
+    return 2 * std::max(1, QThread::idealThreadCount());
 }
 
 bool TLabelPool::Run(int aCount, const TWork& aWork, const TDeliver& aDeliver)

@@ -54,8 +54,13 @@ public:
     // stopped the run; the labels not yet delivered are then dropped.
     bool Run(int aCount, const TWork& aWork, const TDeliver& aDeliver);
 
-    // The number of workers for aJobs: aJobs itself, or the machine's cores.
+    // The number of workers for aJobs: aJobs itself up to MaxWorkers(), or
+    // the machine's cores.
     static int WorkerCount(int aJobs);
+    // Twice the cores: each worker holds a label's raster and its pictures,
+    // and more workers than that only take memory (hundreds of megabytes
+    // each at 14 cm) without finishing sooner.
+    static int MaxWorkers();
 
 private:
     struct TState;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <utility>
 
 // What one cell of a merge table replaces.
 enum class TMergeColumn {
@@ -17,23 +18,69 @@ enum class TMergeColumn {
     File,                          // the row's output picture
 };
 
-// A problem with a table, found before anything is rendered or written.
+// A problem with a table, found before anything is rendered or written: what
+// it is and the values a message needs. The editor words it in Dutch,
+// merovik-render in English.
 struct TMergeError
 {
-    int Row = 0;     // 1-based, as a spreadsheet shows it (the header is row 1); 0: the whole table
-    int Column = 0;  // 1-based (column A is 1); 0: the whole row or table
-    QString Text;    // the message, naming the table file, row and column
+    enum class TKind {
+        NoSuchTable,        // the table file does not exist
+        TableIsFolder,
+        TableNotAFile,      // a device or pipe
+        TableTooLarge,      // Limit: the bytes a table may have
+        TableUnreadable,    // Value: the system's reason
+        NotText,            // a spreadsheet's own file or other binary data
+        Utf16WithoutBom,    // UTF-16 text that does not say so
+        OutOfMemory,
+        QuoteOutOfPlace,    // text after a closing quote
+        QuoteNotClosed,
+        Empty,              // nothing in the file
+        NoHeader,           // the first row is blank
+        UnknownColumn,      // Value: the name; TMergeTable::ColumnNames() the accepted ones
+        SameColumn,         // Value: the name; Other: the column it repeats
+        TooManyFields,      // Count: the row's fields; Limit: the header's columns
+        ValueWithoutColumn, // Value: the cell
+        NoSuchPicture,      // Value: the absolute path
+        NotAPictureFile,    // Value: the absolute path (a folder, a device)
+        UnreadablePicture,  // Value: the absolute path
+        BadCopies,          // Value: the cell; Limit: TMergeTable::MaxCopies
+        NameWithFolder,     // Value: the cell
+        BadNameCharacter,   // Value: the cell
+        UnusableName,       // Value: the cell (blank, or only an extension)
+        NameTooLong,        // Value: the cell; Limit: the bytes a name may have
+        NoDataRows,
+        TooManyRows,        // Limit: TMergeTable::MaxRows
+        TooManyLabels,      // Count: the labels; Limit: TMergeTable::MaxLabels
+        MoreErrors,         // Count: the errors not listed
+        SameOutput,         // Value: the output's file name; Other: the earlier row
+        OutputIsInput,      // Value: the output's path, which the run reads
+    };
+
+    TKind Kind = TKind::NoSuchTable;
+    QString File;        // the table file, as given to Read
+    int Row = 0;         // 1-based, as a spreadsheet shows it (the header is row 1); 0: the whole table
+    int Column = 0;      // 1-based (column A is 1); 0: the whole row or table
+    QString ColumnName;  // the column as the header names it, for an error in a data row
+    QString Value;
+    qint64 Count = 0;
+    qint64 Limit = 0;
+    int Other = 0;
 };
 
-// One data row, as read; empty fields leave the design's value.
+// One data row, as read. A text or picture is set when the table has its
+// column, empty when the cell is: only a column the table lacks leaves the
+// design's value.
 struct TMergeRow
 {
-    int SourceRow = 0;                // the row's number in the table, for messages
-    std::array<QString, 5> Texts;     // Name, Type, Sub1, Sub2, Date; empty: the design's
-    QString FileName;                 // absolute path of the background photo; empty: the design's
-    QString PngFile;                  // absolute path of the middle picture; empty: the design's
+    int SourceRow = 0;                               // the row's number in the table, for messages
+    std::array<std::optional<QString>, 5> Texts;     // Name, Type, Sub1, Sub2, Date
+    std::optional<QString> FileName;                 // absolute path of the background photo; empty: none
+    std::optional<QString> PngFile;                  // absolute path of the middle picture; empty: none
     int Copies = 1;
-    QString File;                     // output file name without extension; empty: numbered
+    QString File;                                    // output file name without extension; empty: numbered
+
+    // The pictures the row names, which its label must show.
+    QStringList Pictures() const;
 };
 
 struct TMergeRead;
@@ -45,38 +92,44 @@ struct TMergeOutputs
     QList<TMergeError> Errors;
 
     bool Ok() const { return Errors.isEmpty(); }
-    QStringList Messages() const;
 };
 
 // A merge table: one design, one label per row. Read from a CSV or TSV file
 // as spreadsheets save them:
 // - comma, semicolon or tab separated, told by the header row (a .tsv or
-//   .tab file is always tab separated); fields in double quotes may hold
-//   separators, line breaks and doubled quotes;
+//   .tab file is always tab separated) or by a first line "sep=;" as Excel
+//   writes it; fields in double quotes may hold separators, line breaks and
+//   doubled quotes; a quote inside a field without quotes is a character
+//   (12" kaas), as spreadsheets read it;
 // - UTF-8 with or without byte order mark, UTF-16 with byte order mark
 //   ("Unicode text"), otherwise Windows-1252; CRLF, LF or CR line ends.
-// The first row names the columns (any case, blanks around ignored): Name,
-// Type, Sub1, Sub2, Date or the editor's captions of those texts ("Naam
-// kaas", "Type kaas", "Productie 1", "Productie 2", "Datum productie"),
-// FileName, PngFile, Copies, File. Rules:
+// The first row names the columns (any case, blanks around ignored), each by
+// its English or Dutch name: Name or "Naam kaas", Type or "Type kaas", Sub1
+// or "Productie 1", Sub2 or "Productie 2", Date or "Datum productie",
+// FileName or "Achtergrond foto", PngFile or "Foto midden", Copies or
+// "Aantal", File or "Bestand". Rules:
 // - An unknown name, a column named twice (also under both of its names)
 //   and a header without any name are errors; a column without a name is
 //   allowed only when all its cells are empty (a spreadsheet's stray column).
-// - Cells are taken without the blanks around them; an empty cell leaves the
-//   design's value. A line break inside a text becomes a space: label texts
-//   are single lines.
-// - A row with fewer fields than the header has its missing cells empty; a
-//   row with more is an error. Rows whose cells are all empty are skipped and
-//   do not count as data rows.
+// - Cells are taken without the blanks around them. An empty cell gives an
+//   empty text, no photo (the colour background), no middle picture; only a
+//   column the table lacks keeps the design's value. An empty Copies is 1,
+//   an empty File the numbered name. A line break inside a text becomes a
+//   space: label texts are single lines.
+// - A row with fewer fields than the header has its missing cells empty;
+//   empty fields past the header's columns (spreadsheets pad rows) are
+//   ignored, a value there is an error. Rows whose cells are all empty are
+//   counted, not kept, and are no data rows.
 // - FileName and PngFile name a picture, relative to the table's folder or
 //   absolute; it must exist and be a picture Qt can read, so that a typo
 //   never prints a label without it. A row that names a picture shows it:
 //   the photo becomes the background, the middle picture is switched on.
-// - Copies is a whole number from 1 to MaxCopies; empty means 1.
+// - Copies is a whole number from 1 to MaxCopies.
 // - File is a bare file name: no folder part and none of the characters
 //   \ / : * ? " < > | or control characters, so that no row can write
 //   outside the chosen folder nor fail on a disk of another system; a
-//   ".jpg", ".jpeg" or ".png" at its end is replaced by the format's.
+//   ".jpg", ".jpeg" or ".png" at its end is replaced by the format's; with
+//   the extension at most MaxWrittenNameBytes bytes (atomic_file.h).
 // - At least one data row, at most MaxRows, at most MaxLabels labels in all,
 //   and a file of at most MaxFileBytes.
 // Errors name the file, the row and the column as a spreadsheet shows them;
@@ -110,13 +163,23 @@ public:
     // it at the same time.
     TLabelDocument Document(int aRow, const TLabelDocument& aDesign) const;
 
+    // The accepted column names, English and Dutch, in the order messages list them.
+    static QList<std::pair<QString, QString>> ColumnNames();
+
     // One picture per row in aFolder: the row's File, or aDesignBaseName
     // (e.g. "Gouda_10" for Gouda_10.lbl; "label" when empty) followed by "-"
     // and the data row's number counted from 1, with at least three digits
     // (Gouda_10-001.jpg). The extension is ".png" for the format "png",
     // ".jpg" otherwise. Two rows with the same file (compared without regard
-    // to case, as on a disk of another system) are an error.
-    TMergeOutputs OutputFiles(const QString& aFolder, const QString& aDesignBaseName, const QString& aFormat) const;
+    // to case, as on a disk of another system) are an error, and so is an
+    // output that is a file the run reads: the table, a picture a row names,
+    // or one of aInputs (the design file and its pictures).
+    TMergeOutputs OutputFiles(const QString& aFolder, const QString& aDesignBaseName, const QString& aFormat,
+                              const QStringList& aInputs = {}) const;
+
+    // The error that aOutput (e.g. a merged PDF) is a file the run reads, or
+    // nothing; aInputs as for OutputFiles.
+    std::optional<TMergeError> OutputIsInput(const QString& aOutput, const QStringList& aInputs = {}) const;
 
     // Spreadsheet letters of a 1-based column number: 1 is "A", 27 is "AA".
     static QString ColumnLetters(int aColumn);
@@ -124,6 +187,7 @@ public:
 private:
     QString FFileName;
     QList<std::optional<TMergeColumn>> FColumns;
+    QStringList FHeaderNames;
     QList<TMergeRow> FRows;
     int FLabelCount = 0;
 };
@@ -134,5 +198,4 @@ struct TMergeRead
     QList<TMergeError> Errors;
 
     bool Ok() const { return Errors.isEmpty(); }
-    QStringList Messages() const;
 };

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -48,8 +49,18 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
         if (!JobDocument(job, document, made))
             return made;
         aRenderer.DrawLabel(document);
+        const TRenderReport& report = aRenderer.Report();
+        // A picture the job names must be on its label: without it the label is wrong.
+        for (const auto& [file, problem] : {std::pair(report.BackgroundFile, report.Background),
+                                            std::pair(report.MiddleFile, report.Middle)}) {
+            if (!problem.IsNone() && job.RequiredPictures.contains(file)) {
+                made.Error = QStringLiteral("%1: \"%2\" cannot be drawn (%3); %4 is not written")
+                                 .arg(job.Source, file, problem.Reason(), job.Output);
+                return made;
+            }
+        }
         // The label is drawn without what it could not use; the user hears why.
-        for (const QString& problem : aRenderer.Report().Warnings())
+        for (const QString& problem : report.Warnings())
             made.Warnings << QStringLiteral("%1: %2").arg(job.Source, problem);
         TEncodedPicture picture = EncodeRaster(aRenderer.Raster(), aFormat, aQuality);
         if (!picture.Error.isEmpty())
@@ -62,24 +73,32 @@ TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, 
             if (aCallbacks.Warning)
                 aCallbacks.Warning(warning);
         const QString& output = aJobs[aIndex].Output;
-        QString error = aMade.Error;
+        TBatchWrite write{aMade.Error};
         TFolder* folder = nullptr;
-        if (error.isEmpty()) {
+        if (write.Ok()) {
             const QString path = QFileInfo(output).absolutePath();
-            folder = &folders.try_emplace(path, path).first->second;
-            error = WriteFileForBatch(output, aMade.Bytes);
+            const auto [entry, added] = folders.try_emplace(path, path);
+            if (added)
+                RemoveTemporaryLeftovers(path);
+            folder = &entry->second;
+            write = WriteFileForBatch(output, aMade.Bytes);
         }
-        if (error.isEmpty()) {
+        if (write.Ok()) {
             ++result.Written;
             ++folder->Written;
         } else {
             ++result.Failed;
+            // Every later picture would be refused the same way, after its rendering.
+            if (write.StopsBatch) {
+                result.Stopped = write.Failure;
+                return false;
+            }
             if (aCallbacks.Error)
-                aCallbacks.Error(error);
+                aCallbacks.Error(write.Failure);
         }
         return !aCallbacks.Progress || aCallbacks.Progress(aIndex + 1, int(aJobs.size()));
     };
-    result.Cancelled = !aPool.Run(int(aJobs.size()), work, deliver);
+    result.Cancelled = !aPool.Run(int(aJobs.size()), work, deliver) && result.Stopped.isEmpty();
     for (auto& [path, folder] : folders) {
         const QString error = folder.Sync.Sync();
         if (error.isEmpty() || folder.Written == 0)

@@ -3,6 +3,7 @@
 #include "label/label_document.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,9 @@ struct TPictureJob
     QString LabelFile;        // a label file, read on a worker; empty: Document is the label
     TLabelDocument Document;  // the label itself, e.g. a merge table's row
     QString Output;           // the picture file
+    // Pictures the label must show, e.g. those a merge table's row names: a
+    // label that cannot draw one of them is not written.
+    QStringList RequiredPictures;
 };
 
 // How a batch talks to its caller, always on the thread that runs it.
@@ -24,7 +28,8 @@ struct TBatchCallbacks
     // Something the user should know that did not stop a picture: a picture
     // of the label that is missing, a colour that could not be read.
     std::function<void(const QString& aMessage)> Warning;
-    // A picture that could not be made or written; the batch goes on.
+    // A picture that could not be made or written; the batch goes on. A
+    // refusal of the disk or the folder is TBatchResult::Stopped instead.
     std::function<void(const QString& aMessage)> Error;
     // aDone of aTotal pictures are written (or failed); false cancels the rest.
     std::function<bool(int aDone, int aTotal)> Progress;
@@ -35,11 +40,17 @@ struct TBatchResult
     int Written = 0;
     int Failed = 0;
     bool Cancelled = false;
+    // Why the disk or the folder refused a picture (full, read-only, no
+    // permission, the file-size limit): the batch stopped there, keeping what
+    // it wrote before. Empty when it did not stop.
+    QString Stopped;
 };
 
 // Renders every job on the pool's workers and writes the pictures in job
 // order, each replacing its file whole, through the same encoders as the
 // editor's export; they reach the disk together at the end of the batch.
-// A label that cannot be read or written is reported and the rest go on.
+// A label that cannot be read or written is reported and the rest go on; a
+// refusal of the disk or the folder stops the batch. Each folder's temporary
+// files that killed runs left behind are removed first.
 TBatchResult RenderPictures(TLabelPool& aPool, const QList<TPictureJob>& aJobs, const QString& aFormat,
                             int aQuality, const TBatchCallbacks& aCallbacks);

@@ -96,11 +96,25 @@ TPrintPreferences LoadPrintPreferences(const TIniFile& aFile)
     preferences.Copies = std::clamp(aFile.ReadInteger(section, QStringLiteral("Copies"), 1), 1, MaxCopies);
     preferences.Start = std::max(aFile.ReadInteger(section, QStringLiteral("Start"), 1), 1);
 
+    // A calibration value out of range is no calibration the user made: a
+    // clamped one would print shifted or scaled without a word (ScaleY=-0
+    // at 90 %). It is neutral instead, and the print dialog says so.
     TCalibration& c = preferences.Calibration;
-    c.OffsetX = Clamped(ReadNumber(aFile, QStringLiteral("OffsetX"), 0), TCalibration::MinOffset, TCalibration::MaxOffset);
-    c.OffsetY = Clamped(ReadNumber(aFile, QStringLiteral("OffsetY"), 0), TCalibration::MinOffset, TCalibration::MaxOffset);
-    c.ScaleX = Clamped(ReadNumber(aFile, QStringLiteral("ScaleX"), 100), TCalibration::MinScale, TCalibration::MaxScale);
-    c.ScaleY = Clamped(ReadNumber(aFile, QStringLiteral("ScaleY"), 100), TCalibration::MinScale, TCalibration::MaxScale);
+    const auto calibration = [&](const char* aKey, double aNeutral, double aMin, double aMax) {
+        const QString key = QLatin1String(aKey);
+        if (aFile.ReadString(PrintSection, key, QString()).trimmed().isEmpty())
+            return aNeutral;
+        const double value = ReadNumber(aFile, key, qQNaN());
+        if (std::isnan(value) || value < aMin || value > aMax) {
+            preferences.CalibrationUnreadable = true;
+            return aNeutral;
+        }
+        return value;
+    };
+    c.OffsetX = calibration("OffsetX", 0, TCalibration::MinOffset, TCalibration::MaxOffset);
+    c.OffsetY = calibration("OffsetY", 0, TCalibration::MinOffset, TCalibration::MaxOffset);
+    c.ScaleX = calibration("ScaleX", 100, TCalibration::MinScale, TCalibration::MaxScale);
+    c.ScaleY = calibration("ScaleY", 100, TCalibration::MinScale, TCalibration::MaxScale);
     preferences.Bleed = Clamped(ReadNumber(aFile, QStringLiteral("Bleed"), 0), 0, TPrintShop::MaxBleed);
 
     const int count = std::clamp(aFile.ReadInteger(section, QStringLiteral("Layouts"), 0), 0, MaxKeptLayouts);

@@ -24,6 +24,9 @@ struct TPrintPreferences
     int Start = 1;
     TCalibration Calibration;
     double Bleed = 0;  // mm; the die line and crop marks are asked for each PDF anew
+    // A calibration value in the file was no number or out of range: read as
+    // the neutral value, which the user should hear of. Not written.
+    bool CalibrationUnreadable = false;
     QList<TSheetLayout> Layouts;  // kept layouts, each with its name
 
     // The kept layout named aName (case-sensitive), or null.
@@ -40,7 +43,8 @@ struct TPrintPreferences
 
 inline const QString PrintSection = QStringLiteral("Print");
 
-// Reads [Print]; what is missing or out of range takes its default.
+// Reads [Print]; what is missing or out of range takes its default, a
+// calibration value the neutral one (see CalibrationUnreadable).
 TPrintPreferences LoadPrintPreferences(const TIniFile& aFile);
 // Writes [Print], keeping every other line of the file.
 void SavePrintPreferences(TIniFile& aFile, const TPrintPreferences& aPreferences);

@@ -135,8 +135,11 @@ inline uint32_t OpaquePixel(uint32_t aPixel, const OpaqueMatrix& aMatrix)
 // Written for the vectoriser: blocks of eight pixels with no lookups or
 // branches become a few vector instructions each, where the table loop
 // costs nine dependent loads per pixel. Built for AVX2 as well where the
-// compiler can dispatch on the processor.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+// compiler can dispatch on the processor. Not under AddressSanitizer or
+// ThreadSanitizer: the clones' resolver runs before the sanitizer's own
+// start-up and crashes the program.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) \
+    && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void OpaqueRow(const uint32_t* __restrict aSource, uint32_t* __restrict aTarget, int aCount,

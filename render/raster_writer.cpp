@@ -214,7 +214,8 @@ QString Save(const QString& aFileName, const TEncodedPicture& aPicture)
 {
     if (!aPicture.Error.isEmpty())
         return WriteFailure(aFileName, aPicture.Error);
-    return WriteFileAtomically(aFileName, aPicture.Bytes);
+    // A picture the program makes never writes through a link in its folder.
+    return WriteFileReplacingLinks(aFileName, aPicture.Bytes);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// Where the editor keeps its files, and the error box text.
+// Where the editor keeps its files, the error box text, and the Dutch
+// wording of a merge table's errors.
 #include "editor/dialogs.h"
+#include "editor/merge_messages.h"
 #include "editor/program_paths.h"
 
 #include <QStandardPaths>
@@ -18,6 +20,8 @@ private slots:
     void programPathsFallBackToPerUser();
     void errorBoxText_data();
     void errorBoxText();
+    void mergeErrorsInDutch_data();
+    void mergeErrorsInDutch();
 };
 
 void TstEditorParts::initTestCase()
@@ -92,6 +96,82 @@ void TstEditorParts::errorBoxText()
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(ErrorBoxText(message), shown);
+}
+
+void TstEditorParts::mergeErrorsInDutch_data()
+{
+    using TKind = TMergeError::TKind;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("value");  // what the message must quote or name; empty: nothing
+    QTest::addColumn<QString>("said");   // a part of the message
+    const QList<std::tuple<TKind, const char*, const char*>> kinds{
+        {TKind::NoSuchTable, "", "bestaat niet"},
+        {TKind::TableIsFolder, "", "map"},
+        {TKind::TableNotAFile, "", "geen gewoon bestand"},
+        {TKind::TableTooLarge, "", "groter dan 16 MB"},
+        {TKind::TableUnreadable, "Toegang geweigerd", "kan niet gelezen worden"},
+        {TKind::NotText, "", "sla het rekenblad op als CSV"},
+        {TKind::Utf16WithoutBom, "", "UTF-16"},
+        {TKind::OutOfMemory, "", "geheugen"},
+        {TKind::QuoteOutOfPlace, "", "aanhalingsteken"},
+        {TKind::QuoteNotClosed, "", "nergens gesloten"},
+        {TKind::Empty, "", "leeg"},
+        {TKind::NoHeader, "", "eerste rij"},
+        {TKind::UnknownColumn, "Datum", "De kolommen zijn: Naam kaas (Name)"},
+        {TKind::SameColumn, "naam kaas", "dezelfde kolom als kolom C"},
+        {TKind::TooManyFields, "", "7 velden"},
+        {TKind::ValueWithoutColumn, "x9", "zonder naam"},
+        {TKind::NoSuchPicture, "/kaas/geit.png", "bestaat niet"},
+        {TKind::NotAPictureFile, "/kaas/fotos", "geen afbeeldingsbestand"},
+        {TKind::UnreadablePicture, "/kaas/notities.txt", "gelezen"},
+        {TKind::BadCopies, "drie", "van 1 tot en met 1000"},
+        {TKind::NameWithFolder, "../Gouda", "zonder map"},
+        {TKind::BadNameCharacter, "wat?", "teken"},
+        {TKind::UnusableName, ".png", "bruikbare"},
+        {TKind::NameTooLong, "aaaa", "hoogstens 223 bytes"},
+        {TKind::NoDataRows, "", "geen gegevens"},
+        {TKind::TooManyRows, "", "meer dan 10000 rijen"},
+        {TKind::TooManyLabels, "", "101000 labels"},
+        {TKind::MoreErrors, "", "en nog 7 fouten"},
+        {TKind::SameOutput, "kaas.jpg", "ook dat van rij 3"},
+        {TKind::OutputIsInput, "/kaas/foto.jpg", "kies een andere map of naam"},
+    };
+    for (const auto& [kind, value, said] : kinds)
+        QTest::newRow(said) << int(kind) << QString::fromUtf8(value) << QString::fromUtf8(said);
+}
+
+// Every kind of table error in Dutch, with the file, row and column it is
+// about and its value, and no English word.
+void TstEditorParts::mergeErrorsInDutch()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, value);
+    QFETCH(QString, said);
+    TMergeError error;
+    error.Kind = TMergeError::TKind(kind);
+    error.File = QStringLiteral("/kaas/tabel.csv");
+    error.Row = 4;
+    error.Column = 2;
+    error.ColumnName = QStringLiteral("Aantal");
+    error.Value = value;
+    error.Count = error.Kind == TMergeError::TKind::TooManyLabels ? 101000 : 7;
+    error.Limit = error.Kind == TMergeError::TKind::TooManyRows       ? 10000
+                  : error.Kind == TMergeError::TKind::TableTooLarge ? 16 * 1024 * 1024
+                  : error.Kind == TMergeError::TKind::NameTooLong   ? 223
+                                                                     : 1000;
+    error.Other = 3;
+    const QString text = MergeErrorLines({error}).join('\n');
+    QVERIFY2(text.startsWith(QStringLiteral("/kaas/tabel.csv, rij 4, kolom B (Aantal): ")), qPrintable(text));
+    QVERIFY2(text.contains(said) && text.contains(value), qPrintable(text));
+    static const QRegularExpression english(
+        QStringLiteral("\\b(the|row|column|file|not|no|is not|picture|table|must|with|and|more|than|empty|quote|"
+                       "name|folder|cannot|such|errors?|out of|labels? may)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    // The column names are the table's own words, English among them.
+    QString words = text;
+    words.remove(QRegularExpression(QStringLiteral("\\((Name|Type|Sub1|Sub2|Date|FileName|PngFile|Copies|File)\\)")));
+    const QRegularExpressionMatch match = english.match(words);
+    QVERIFY2(!match.hasMatch(), qPrintable(match.captured() + " in: " + text));
 }
 
 QTEST_MAIN(TstEditorParts)

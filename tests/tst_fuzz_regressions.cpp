@@ -56,6 +56,8 @@ private slots:
     void colorText();
     void labelRender_data() { AddInputRows(QStringLiteral("fuzz_label_render")); }
     void labelRender();
+    void mergeTable_data() { AddInputRows(QStringLiteral("fuzz_merge_table")); }
+    void mergeTable();
     void middlePictureWiderThanAnInt();
 
 private:
@@ -93,6 +95,14 @@ void TstFuzzRegressions::labelRender()
     QFETCH(QString, path);
     QVERIFY2(!path.isEmpty(), "no inputs for this target");
     const QString failure = MerovikFuzz::CheckLabelRender(Input(path), FDir.path(), *FPictures, FRenderer);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+}
+
+void TstFuzzRegressions::mergeTable()
+{
+    QFETCH(QString, path);
+    QVERIFY2(!path.isEmpty(), "no inputs for this target");
+    const QString failure = MerovikFuzz::CheckMergeTable(Input(path), FDir.path());
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 

@@ -60,6 +60,8 @@ private slots:
     void exportWritesTheFullRaster();
     void failuresAreReported_data();
     void failuresAreReported();
+    void exportKeepsOtherFiles_data();
+    void exportKeepsOtherFiles();
     void loadTellsOfAPhotoThatIsGone();
     void failedLoadKeepsTheDesign_data();
     void failedLoadKeepsTheDesign();
@@ -281,6 +283,46 @@ void TstLibrary::failuresAreReported()
     // Nothing half-written is left, and the blocking file is untouched.
     QCOMPARE(QDir(f.Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("blocker")});
     QCOMPARE(ReadAll(f.Dir.filePath(QStringLiteral("blocker"))), QByteArray("a file"));
+}
+
+void TstLibrary::exportKeepsOtherFiles_data()
+{
+    QTest::addColumn<QString>("target");  // "photo": the label's photo; "link": a link to a file elsewhere
+    QTest::newRow("the label's own photo is refused") << "photo";
+    QTest::newRow("a hard link to the label's photo is refused") << "hard";
+    QTest::newRow("a link is replaced, not written through") << "link";
+}
+
+// The export never replaces a picture the label draws, and never writes
+// through a link into another folder.
+void TstLibrary::exportKeepsOtherFiles()
+{
+    QFETCH(QString, target);
+    TFixture f;
+    const QString photo = f.Picture();
+    f.WriteSettings("[Back]\nUseColor=0\nFileName=" + photo.toUtf8() + '\n');
+    const QString elsewhere = f.Dir.filePath(QStringLiteral("elders/victim.txt"));
+    QVERIFY(QDir().mkpath(QFileInfo(elsewhere).path()));
+    TFixture::WriteFile(elsewhere, "not a picture of ours");
+    const QString link = f.Dir.filePath(QStringLiteral("label.jpg"));
+    if (target == "link")
+        QVERIFY(QFile::link(elsewhere, link));
+    if (target == "hard")
+        QVERIFY(::link(QFile::encodeName(photo).constData(), QFile::encodeName(link).constData()) == 0);
+    const QByteArray photoBytes = ReadAll(photo);
+    TFrmMain& w = f.Open();
+    f.Dialogs.SavePictureAnswers.push_back(target == "photo" ? photo : link);
+    Click(w.BtnSave);
+    QCOMPARE(ReadAll(photo), photoBytes);
+    QCOMPARE(ReadAll(elsewhere), QByteArray("not a picture of ours"));
+    if (target == "link") {
+        QVERIFY2(f.Dialogs.Errors.isEmpty(), qPrintable(f.Dialogs.Errors.join('\n')));
+        QVERIFY(!QFileInfo(link).isSymLink() && QImage(link).width() > 0);
+    } else {
+        QCOMPARE(f.Dialogs.Errors.size(), 1);
+        QVERIFY2(f.Dialogs.Errors[0].contains(QStringLiteral("de achtergrondfoto van het label")),
+                 qPrintable(f.Dialogs.Errors[0]));
+    }
 }
 
 void TstLibrary::loadTellsOfAPhotoThatIsGone()

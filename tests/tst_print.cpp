@@ -539,9 +539,22 @@ void TstPrint::preferencesRoundTrip()
     QVERIFY(ReadAll(path).startsWith(before));
     QVERIFY(LoadPrintPreferences(TIniFile(path)) == preferences);
 
-    // By hand: a decimal comma is read, a value out of range is clamped.
-    QVERIFY(WriteFile(path, "[Print]\nOffsetX=1,5\nOffsetY=-99\nScaleX=300\n"));
-    QCOMPARE(LoadPrintPreferences(TIniFile(path)).Calibration, (TCalibration{1.5, -20, 110, 100}));
+    QVERIFY(!LoadPrintPreferences(TIniFile(path)).CalibrationUnreadable);
+
+    // By hand: a decimal comma is read; a calibration value out of range or
+    // no number is neutral, never clamped, and said to be so.
+    const QList<std::pair<QByteArray, TCalibration>> byHand{
+        {"OffsetX=1,5\nOffsetY=-99\nScaleX=300\n", {1.5, 0, 100, 100}},
+        {"ScaleY=-0\nScaleX=95\n", {0, 0, 95, 100}},
+        {"OffsetX=1e308\nOffsetY=2\n", {0, 2, 100, 100}},
+        {"ScaleX=honderd\n", {0, 0, 100, 100}},
+    };
+    for (const auto& [lines, calibration] : byHand) {
+        QVERIFY(WriteFile(path, "[Print]\n" + lines));
+        const TPrintPreferences read = LoadPrintPreferences(TIniFile(path));
+        QCOMPARE(read.Calibration, calibration);
+        QVERIFY2(read.CalibrationUnreadable, lines.constData());
+    }
 }
 
 void TstPrint::pdfPages_data()

@@ -101,6 +101,7 @@ private slots:
     void tableInTheDialog();
     void exportWritesOnePicturePerRow_data();
     void exportWritesOnePicturePerRow();
+    void unreadableCalibrationIsNeutralAndSaidOnce();
     void cancelledRunsStop_data();
     void cancelledRunsStop();
 };
@@ -275,9 +276,10 @@ void TstPrintDialog::tableInTheDialog_data()
         << QByteArray("Naam kaas;Copies;PngFile\r\nBoerenkaas;400;middle.png\r\nGeitenkaas;;\r\n")
         << "Tabel kazen.csv: 2 rijen, 401 labels" << 34;
     QTest::newRow("refused: an unknown column")
-        << QByteArray("Naam kaas;Datum\nBoerenkaas;1 mei\n") << "unknown column \"Datum\"" << 1;
+        << QByteArray("Naam kaas;Datum\nBoerenkaas;1 mei\n")
+        << QStringLiteral("kolom B: onbekende kolom \u201cDatum\u201d\nDe kolommen zijn: Naam kaas (Name)") << 1;
     QTest::newRow("refused: a row longer than the first")
-        << QByteArray("Naam kaas,Copies\nBoerenkaas,1\nGeitenkaas,2,3\n") << "row 3" << 1;
+        << QByteArray("Naam kaas,Copies\nBoerenkaas,1\nGeitenkaas,2,3\n") << "rij 3, kolom C: de rij heeft 3 velden" << 1;
 }
 
 // A table picked in the dialog gives one label per row to the preview and
@@ -334,7 +336,7 @@ void TstPrintDialog::exportWritesOnePicturePerRow_data()
         << QStringList{"Gouda_10-001.jpg", "week 2.jpg", "Gouda_10-003.jpg", "Gouda_10-004.jpg", "Gouda_10-005.jpg",
                        "Gouda_10-006.jpg", "Gouda_10-007.jpg"}
         << false;
-    QTest::newRow("unsaved design, named after the cheese type; its picture gone since the table was read")
+    QTest::newRow("unsaved design, named after the cheese type; its picture gone since the table was read: not written")
         << false << QStringList{"Kaas 1;;;middle.png", "Kaas 2;;;middle.png"}
         << QStringList{"Jong-belegen-001.jpg", "Jong-belegen-002.jpg"} << true;
     QTest::newRow("refused: a named row taking a numbered one's name")
@@ -375,11 +377,12 @@ void TstPrintDialog::exportWritesOnePicturePerRow()
     // The table beside the label file; the pictures in the labels folder.
     QCOMPARE(f.Dialogs.OpenTableRequests, QStringList{saved ? f.Dir.path() : f.Paths().LabelsFolder});
     QCOMPARE(f.Dialogs.FolderRequests, QStringList{f.Paths().LabelsFolder});
-    QCOMPARE(FilesIn(out.path()).size(), std::max<qsizetype>(files.size(), 1));
+    QCOMPARE(FilesIn(out.path()).size(), vanish ? 1 : std::max<qsizetype>(files.size(), 1));
     if (files.isEmpty()) {
         QVERIFY2(f.Dialogs.Errors.size() == 1
                      && f.Dialogs.Errors[0].startsWith(QStringLiteral("Er zijn geen afbeeldingen geschreven\n"))
-                     && f.Dialogs.Errors[0].contains(QStringLiteral("is also row 2's")),
+                     && f.Dialogs.Errors[0].contains(QStringLiteral("rij 3, kolom C (File): het bestand "
+                                                                    "\u201cGouda_10-001.jpg\u201d is ook dat van rij 2")),
                  qPrintable(f.Dialogs.Errors.join('\n')));
         QVERIFY(f.Dialogs.Questions.isEmpty());
         return;
@@ -387,27 +390,52 @@ void TstPrintDialog::exportWritesOnePicturePerRow()
     QCOMPARE(f.Dialogs.Questions, QStringList{QStringLiteral("De afbeelding \"%1\" bestaat al in %2. Wilt u die "
                                                              "overschrijven?")
                                                   .arg(older, QDir::toNativeSeparators(out.path()))});
-    // What the run could not draw, in one box at its end.
-    const QString gone = QStringLiteral("Niet getekend: kazen.csv, row %1: middle picture \"%2\": not found")
-                             .arg("%1", f.Dir.filePath(QStringLiteral("middle.png")));
-    QCOMPARE(f.Dialogs.Errors, vanish ? QStringList{gone.arg(2) + '\n' + gone.arg(3)} : QStringList());
+    // A row whose picture is gone is not written: its label would lack it.
+    if (vanish) {
+        QCOMPARE(f.Dialogs.Errors.size(), 1);
+        QVERIFY2(f.Dialogs.Errors[0].startsWith(QStringLiteral("2 van de 2 afbeeldingen zijn niet geschreven\n"))
+                     && f.Dialogs.Errors[0].count(QStringLiteral("cannot be drawn (not found)")) == 2,
+                 qPrintable(f.Dialogs.Errors[0]));
+        QCOMPARE(ReadAll(out.filePath(older)), QByteArray("an older picture"));
+        return;
+    }
+    QCOMPARE(f.Dialogs.Errors, QStringList());
     // More than a few pictures show their progress.
     QCOMPARE(f.Dialogs.ProgressRuns.size(), rows.size() > 5 ? 1 : 0);
     for (int i = 0; i < rows.size(); ++i) {
         const QStringList cells = rows[i].split(QLatin1Char(';'));
         TLabelDocument expected = design;
-        expected.FLabelName.Text = cells[0].isEmpty() ? design.FLabelName.Text : cells[0];
-        expected.FLabelDate.Text = cells[1].isEmpty() ? design.FLabelDate.Text : cells[1];
-        if (!cells[3].isEmpty()) {
-            expected.FLabelBg.PngFile = f.Dir.filePath(cells[3]);
-            expected.FLabelBg.UsePng = true;
-        }
+        // An empty cell empties its text or picture.
+        expected.FLabelName.Text = cells[0];
+        expected.FLabelDate.Text = cells[1];
+        expected.FLabelBg.PngFile = cells[3].isEmpty() ? QString() : f.Dir.filePath(cells[3]);
+        expected.FLabelBg.UsePng = !cells[3].isEmpty();
         TLabelRenderer alone;
         alone.SetLabelSize(0);
         alone.DrawLabel(expected);
         QVERIFY2(ReadAll(out.filePath(files[i])) == EncodeRaster(alone.Raster(), "jpg", 98).Bytes,
                  qPrintable(files[i]));
     }
+}
+
+// A calibration out of range in the settings file prints neutral, never
+// clamped, and the dialog says so the first time it opens.
+void TstPrintDialog::unreadableCalibrationIsNeutralAndSaidOnce()
+{
+    TFixture f;
+    f.WriteSettings("[Print]\nScaleY=-0\nOffsetX=3\n");
+    TFrmMain& w = f.Open();
+    QStringList notes;
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        notes << aDlg.lblRun->text();
+        QCOMPARE(aDlg.Settings().Calibration, (TCalibration{3, 0, 100, 100}));
+    };
+    Click(w.btnPrint);
+    Click(w.btnPrint);
+    QCOMPARE(notes.size(), 2);
+    QVERIFY2(notes[0].startsWith(QStringLiteral("De kalibratie in het instellingenbestand was onleesbaar")),
+             qPrintable(notes[0]));
+    QCOMPARE(notes[1], QString());
 }
 
 void TstPrintDialog::cancelledRunsStop_data()

@@ -5,8 +5,10 @@
 
 #include <QImageReader>
 #include <QProcess>
+#include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -72,6 +74,7 @@ private slots:
     void batchIntoFolder();
     void picturesBesideTheLabel();
     void mergeFromTable();
+    void mergeRowWithDamagedPicture();
     void quality();
     void failures_data();
     void failures();
@@ -293,8 +296,13 @@ void TstRenderOutput::mergeFromTable()
     const QString table = FDir.filePath(QStringLiteral("merge/rows.csv"));
     QVERIFY(WriteFile(table, "Naam kaas;File;Copies\r\nJong;;2\r\nBelegen;belegen;1\r\nOud;;3\r\n"));
     const QString out = FDir.filePath(QStringLiteral("merge/out"));
-    const Run pictures = Render({"--size", "6", "--jobs", "2", "--merge", table, "--out-dir", out, design});
-    QVERIFY2(pictures.ExitCode == 0 && pictures.Err.isEmpty(), qPrintable(pictures.Err));
+    // More threads than twice the cores are cut to that, with a note.
+    const int jobs = 2 * QThread::idealThreadCount() + 1;
+    const Run pictures = Render({"--size", "6", "--jobs", QString::number(jobs), "--merge", table, "--out-dir", out, design});
+    QCOMPARE(pictures.ExitCode, 0);
+    QCOMPARE(pictures.Err, QStringLiteral("merovik-render: note: rendering on %1 threads, twice the cores; more would "
+                                          "take memory without finishing sooner\n")
+                               .arg(jobs - 1));
     QCOMPARE(Entries(out), QStringList({"belegen.jpg", "Gouda_10-001.jpg", "Gouda_10-003.jpg"}));
     QCOMPARE(QImage(QDir(out).filePath(QStringLiteral("belegen.jpg"))).size(), QSize(750, 750));
 
@@ -307,6 +315,40 @@ void TstRenderOutput::mergeFromTable()
     // Six labels from position 11 of twelve: two on the first sheet, four on the next.
     QVERIFY2(QString::fromLocal8Bit(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+2\\n")),
              "expected two pages");
+}
+
+// A picture a row names that cannot be drawn fails that row, never the
+// label without it: the other pictures are written, a merged PDF is not (a
+// label left out would shift the later ones). Every line on stderr is the
+// program's own, none the picture library's.
+void TstRenderOutput::mergeRowWithDamagedPicture()
+{
+    const QString folder = FDir.filePath(QStringLiteral("damaged"));
+    const QString design = WriteLabel(QDir(folder).filePath(QStringLiteral("Gouda.lbl")));
+    QVERIFY(WriteJpeg(Checkers(), QDir(folder).filePath(QStringLiteral("good.jpg"))).isEmpty());
+    const QByteArray photo = ReadAll(QDir(folder).filePath(QStringLiteral("good.jpg")));
+    QVERIFY(WriteFile(QDir(folder).filePath(QStringLiteral("cut.jpg")), photo.left(photo.size() / 2)));
+    const QString table = QDir(folder).filePath(QStringLiteral("rows.csv"));
+    QVERIFY(WriteFile(table, "Name;FileName\nA;good.jpg\nB;cut.jpg\nC;good.jpg\nD;cut.jpg\n"));
+    const QString message = QStringLiteral("merovik-render: %1, row 3: \"%2\" cannot be drawn (damaged)")
+                                .arg(table, QDir(folder).filePath(QStringLiteral("cut.jpg")));
+    const auto ownLines = [](const QString& aErr) {
+        const QStringList lines = aErr.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return std::all_of(lines.begin(), lines.end(), [](const QString& aLine) { return aLine.startsWith("merovik-render: "); });
+    };
+
+    const QString out = QDir(folder).filePath(QStringLiteral("out"));
+    const Run pictures = Render({"--size", "6", "--jobs", "2", "--merge", table, "--out-dir", out, design});
+    QCOMPARE(pictures.ExitCode, 1);
+    QVERIFY2(pictures.Err.contains(message) && pictures.Err.contains("row 5: ") && ownLines(pictures.Err),
+             qPrintable(pictures.Err));
+    QCOMPARE(Entries(out), QStringList({"Gouda-001.jpg", "Gouda-003.jpg"}));
+
+    const QString pdf = QDir(folder).filePath(QStringLiteral("rows.pdf"));
+    const Run sheets = Render({"--size", "6", "--merge", table, "--sheet", "a4", design, pdf});
+    QCOMPARE(sheets.ExitCode, 1);
+    QVERIFY2(sheets.Err.startsWith(message) && sheets.Err.count('\n') == 1, qPrintable(sheets.Err));
+    QVERIFY(!QFileInfo::exists(pdf));
 }
 
 void TstRenderOutput::quality()
@@ -347,6 +389,16 @@ void TstRenderOutput::failures_data()
         << QStringList{"--merge", "%4", "%1", "%2/m.pdf"} << 2 << "unknown column \"Naam\"";
     QTest::newRow("merge rows naming one file")
         << QStringList{"--merge", "%5", "--out-dir", "%2/m", "%1"} << 2 << "is also row 2's";
+    QTest::newRow("merge output that is the photo its rows read")
+        << QStringList{"--merge", "%6", "--out-dir", "%2", "%1"} << 2
+        << "%6, row 2, column C (File): the output file \"%2/photo.jpg\" is a file this run reads";
+    QTest::newRow("merged PDF in the table's place")
+        << QStringList{"--merge", "%7", "%1", "%7"} << 2 << "the output file \"%7\" is a file this run reads";
+    QTest::newRow("merge copies times --copies past the limit, before any work")
+        << QStringList{"--merge", "%7", "--copies", "101", "%1", "%2/m.pdf"} << 2
+        << "the table gives 1000 labels, with --copies 101 that is 101000, more than the 100000";
+    QTest::newRow("offset just past its range, quoted as given")
+        << QStringList{"--offset", "20.0000001,0", "%1", "%2/o.pdf"} << 2 << "--offset X must be from -20 to 20 mm, not 20.0000001";
 }
 
 // Exit code 0 for help, 1 for a label that cannot be read or written, 2 for
@@ -362,10 +414,16 @@ void TstRenderOutput::failures()
     const QString unknownColumn = FDir.filePath(QStringLiteral("unknown.csv"));
     const QString sameFile = FDir.filePath(QStringLiteral("samefile.csv"));
     QVERIFY(WriteFile(unknownColumn, "Naam;Datum\nGouda;1 mei\n") && WriteFile(sameFile, "Name;File\nA;x\nB;X.jpg\n"));
+    const QString overPhoto = FDir.filePath(QStringLiteral("overphoto.csv"));
+    const QString thousand = FDir.filePath(QStringLiteral("thousand.pdf"));
+    QVERIFY(WriteFile(overPhoto, "Name;FileName;File\nA;photo.jpg;photo\nB;photo.jpg;b\n")
+            && WriteFile(thousand, "Copies\n1000\n"));
+    const QByteArray photoBytes = ReadAll(photo);
     const auto fill = [&](const QString& aText) {
         return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path())
             .replace(QLatin1String("%3"), photo).replace(QLatin1String("%4"), unknownColumn)
-            .replace(QLatin1String("%5"), sameFile);
+            .replace(QLatin1String("%5"), sameFile).replace(QLatin1String("%6"), overPhoto)
+            .replace(QLatin1String("%7"), thousand);
     };
     for (QString& argument : arguments)
         argument = fill(argument);
@@ -376,6 +434,7 @@ void TstRenderOutput::failures()
     QVERIFY(exitCode != 2 || run.Out.isEmpty());
     QCOMPARE(Entries(FDir.path()), before);
     QCOMPARE(ReadAll(label), QByteArray(LabelText));
+    QCOMPARE(ReadAll(photo), photoBytes);
 }
 
 QTEST_GUILESS_MAIN(TstRenderOutput)

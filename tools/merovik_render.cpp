@@ -6,6 +6,7 @@
 #include "merge/picture_batch.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
+#include "tools/merge_text.h"
 #include "tools/pdf_output.h"
 
 #include <QCommandLineParser>
@@ -59,15 +60,15 @@ void Error(const QString& aText)
     PrintLine(stderr, QStringLiteral("merovik-render: ") + aText);
 }
 
-// Qt's own output on stderr: its debug and info output is dropped, and so are
-// QStandardPaths' notices about the runtime folder (on every run from cron or
-// in a container), which merovik-render does not use; real warnings, such as
-// a decoder's about a picture, still reach the user.
+// Qt's own output on stderr: its debug, info and warning output is dropped.
+// The warnings are the picture libraries' raw lines ("libpng error: Read
+// Error", dozens in one run) and QStandardPaths' notices about the runtime
+// folder (on every run from cron or in a container); what they are about,
+// a picture that cannot be drawn, merovik-render says itself, naming the
+// picture and the label. Critical and fatal messages still reach the user.
 void FilterQtMessages(QtMsgType aType, const QMessageLogContext& aContext, const QString& aMessage)
 {
-    if (aType == QtDebugMsg || aType == QtInfoMsg)
-        return;
-    if (aType == QtWarningMsg && aMessage.startsWith(QLatin1String("QStandardPaths: ")))
+    if (aType == QtDebugMsg || aType == QtInfoMsg || aType == QtWarningMsg)
         return;
     Error(qFormatLogMessage(aType, aContext, aMessage));
 }
@@ -169,7 +170,26 @@ bool RenderPictureJobs(const QList<TPictureJob>& aJobs, const QString& aFormat, 
         return true;
     };
     const TBatchResult result = RenderPictures(pool, aJobs, aFormat, aQuality, callbacks);
+    if (!result.Stopped.isEmpty()) {
+        aProgress.Clear();
+        const int left = int(aJobs.size()) - result.Written;
+        Error(QStringLiteral("%1; stopped, %2 of %3 pictures not written")
+                  .arg(result.Stopped)
+                  .arg(left)
+                  .arg(aJobs.size()));
+    }
     return result.Failed == 0;
+}
+
+// The files a merge reads besides the table and its rows' pictures.
+QStringList DesignInputs(const QString& aDesign, const TLabelDocument& aDocument)
+{
+    QStringList inputs{aDesign};
+    for (const QString& picture : {aDocument.FLabelBg.FileName, aDocument.FLabelBg.PngFile}) {
+        if (!picture.isEmpty())
+            inputs << aDocument.PicturePath(picture);
+    }
+    return inputs;
 }
 
 // One label for each row of aTable from the design aDesign: pictures into
@@ -184,7 +204,7 @@ int RenderMerge(const QString& aTable, const QString& aDesign, const QString& aP
         return ExitFailure;
     const TMergeRead read = TMergeTable::Read(aTable);
     if (!read.Ok()) {
-        for (const QString& message : read.Messages())
+        for (const QString& message : MergeErrorLines(read.Errors))
             Error(message);
         return ExitUsage;
     }
@@ -192,20 +212,41 @@ int RenderMerge(const QString& aTable, const QString& aDesign, const QString& aP
     const auto source = [&](int aRow) {
         return QStringLiteral("%1, row %2").arg(aTable).arg(table.Row(aRow).SourceRow);
     };
+    const QStringList inputs = DesignInputs(aDesign, design);
 
     if (aPdf) {
+        // Checked before any work: a million labels would run for hours.
+        const qint64 labels = qint64(table.LabelCount()) * aPdf->Copies;
+        if (labels > TMergeTable::MaxLabels) {
+            Error(QStringLiteral("%1: the table gives %2 labels, with --copies %3 that is %4, more than the %5 "
+                                 "one run may give")
+                      .arg(aTable)
+                      .arg(table.LabelCount())
+                      .arg(aPdf->Copies)
+                      .arg(labels)
+                      .arg(TMergeTable::MaxLabels));
+            return ExitUsage;
+        }
+        if (const std::optional<TMergeError> error = table.OutputIsInput(aPdfOutput, inputs)) {
+            for (const QString& message : MergeErrorLines({*error}))
+                Error(message);
+            return ExitUsage;
+        }
         QList<TPrintJob> jobs;
         QStringList sources;
+        QList<QStringList> required;
         for (int row = 0; row < table.RowCount(); ++row) {
             jobs.append({table.Document(row, design), table.Copies(row) * aPdf->Copies});
             sources << source(row);
+            required << table.Row(row).Pictures();
         }
-        return WritePdfJobs(*aPdf, jobs, sources, aPdfOutput, aSizeItem, Error, aProgress.Sink());
+        return WritePdfJobs(*aPdf, jobs, sources, aPdfOutput, aSizeItem, Error, aProgress.Sink(), required);
     }
 
-    const TMergeOutputs outputs = table.OutputFiles(aOutDir, QFileInfo(aDesign).completeBaseName(), aFormat);
+    const TMergeOutputs outputs =
+        table.OutputFiles(aOutDir, QFileInfo(aDesign).completeBaseName(), aFormat, inputs);
     if (!outputs.Ok()) {
-        for (const QString& message : outputs.Messages())
+        for (const QString& message : MergeErrorLines(outputs.Errors))
             Error(message);
         return ExitUsage;
     }
@@ -215,7 +256,7 @@ int RenderMerge(const QString& aTable, const QString& aDesign, const QString& aP
     }
     QList<TPictureJob> jobs;
     for (int row = 0; row < table.RowCount(); ++row)
-        jobs.append({source(row), QString(), table.Document(row, design), outputs.Files[row]});
+        jobs.append({source(row), QString(), table.Document(row, design), outputs.Files[row], table.Row(row).Pictures()});
     return RenderPictureJobs(jobs, aFormat, aQuality, aSizeItem, aThreads, aProgress) ? ExitSuccess : ExitFailure;
 }
 
@@ -309,6 +350,10 @@ int main(int argc, char* argv[])
             return UsageError(parser, QStringLiteral("--jobs must be a whole number from 1 to %1, not \"%2\"")
                                           .arg(MaxJobs)
                                           .arg(parser.value(jobsOption)));
+        if (jobs > TLabelPool::MaxWorkers())
+            Error(QStringLiteral("note: rendering on %1 threads, twice the cores; more would take memory without "
+                                 "finishing sooner")
+                      .arg(TLabelPool::MaxWorkers()));
     }
 
     // The catalogue is read only when a product is asked for; files it had
@@ -410,14 +455,14 @@ int main(int argc, char* argv[])
                 continue;
             }
             written.insert(outputKey, label);
-            pictures.append({label, label, TLabelDocument(), output});
+            pictures.append({label, label, TLabelDocument(), output, {}});
         }
         if (!QDir().mkpath(outDir)) {
             Error(QStringLiteral("%1: cannot create the output folder").arg(outDir));
             return ExitFailure;
         }
     } else {
-        pictures.append({arguments[0], arguments[0], TLabelDocument(), arguments[1]});
+        pictures.append({arguments[0], arguments[0], TLabelDocument(), arguments[1], {}});
     }
     if (!RenderPictureJobs(pictures, format, quality, sizeItem, jobs, progress))
         result = ExitFailure;

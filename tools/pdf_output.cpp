@@ -3,7 +3,13 @@
 #include "print/pdf_writer.h"
 #include "render/label_renderer.h"
 
+#include "label/atomic_file.h"
+
 #include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
 
 #include <cmath>
 
@@ -184,7 +190,18 @@ std::optional<TPdfRequest> ReadPdfOptions(const TPdfOptions& aOptions, const QCo
         return std::nullopt;
     }
     if (!problem.IsNone()) {
-        aError = ProblemText(problem);
+        // "20.0000001" is out of range, and a message saying "not 20" would puzzle.
+        QString given;
+        const auto part = [&](const QCommandLineOption& aOption) {
+            return aParser.value(aOption).split(QLatin1Char(',')).value(problem.Horizontal ? 0 : 1).trimmed();
+        };
+        if (problem.Kind == TPrintProblem::TKind::OffsetOutOfRange)
+            given = part(aOptions.Offset);
+        else if (problem.Kind == TPrintProblem::TKind::ScaleOutOfRange)
+            given = part(aOptions.Scale);
+        else if (problem.Kind == TPrintProblem::TKind::DiameterOutOfRange && aParser.isSet(aOptions.Diameter))
+            given = aParser.value(aOptions.Diameter).trimmed();
+        aError = ProblemText(problem, given);
         return std::nullopt;
     }
     return request;
@@ -221,8 +238,9 @@ QString CatalogueWarningText(const TCatalogueWarning& aWarning)
                : QStringLiteral("warning: %1: skipped: %2").arg(aWarning.File, aWarning.Detail);
 }
 
-QString ProblemText(const TPrintProblem& aProblem)
+QString ProblemText(const TPrintProblem& aProblem, const QString& aGiven)
 {
+    const QString value = aGiven.isEmpty() ? QString::number(aProblem.Value) : aGiven;
     using TKind = TPrintProblem::TKind;
     const QString axis = aProblem.Horizontal ? QStringLiteral("X") : QStringLiteral("Y");
     switch (aProblem.Kind) {
@@ -231,7 +249,7 @@ QString ProblemText(const TPrintProblem& aProblem)
         return QStringLiteral("--diameter must be from %1 to %2 mm, not %3")
             .arg(MinDiameter)
             .arg(MaxDiameter)
-            .arg(aProblem.Value);
+            .arg(value);
     case TKind::NoLabelFits:
         return QStringLiteral("no label of %1 mm fits on the page").arg(aProblem.Value);
     case TKind::Overlap:
@@ -250,13 +268,13 @@ QString ProblemText(const TPrintProblem& aProblem)
             .arg(axis)
             .arg(TCalibration::MinOffset)
             .arg(TCalibration::MaxOffset)
-            .arg(aProblem.Value);
+            .arg(value);
     case TKind::ScaleOutOfRange:
         return QStringLiteral("--scale %1 must be from %2 to %3 percent, not %4")
             .arg(axis == QLatin1String("X") ? QStringLiteral("SX") : QStringLiteral("SY"))
             .arg(TCalibration::MinScale)
             .arg(TCalibration::MaxScale)
-            .arg(aProblem.Value);
+            .arg(value);
     case TKind::NothingToPrint: return QStringLiteral("nothing to print");
     case TKind::LargerThanDieCut:
         return QStringLiteral("--diameter %1 mm is larger than the product's die-cut of %2 mm: the print would cross the cut")
@@ -297,16 +315,40 @@ int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QSt
 }
 
 int WritePdfJobs(const TPdfRequest& aRequest, const QList<TPrintJob>& aJobs, const QStringList& aSources,
-                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress)
+                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress,
+                 const QList<QStringList>& aRequired)
 {
+    RemoveTemporaryLeftovers(QFileInfo(aOutput).absolutePath());
     TLabelRenderer renderer;
     renderer.SetLabelSize(aSizeItem);
+    // The labels come in job order, each job's copies together.
+    QList<int> lastLabel;
+    int labels = 0;
+    for (const TPrintJob& job : aJobs)
+        lastLabel << (labels += job.Copies);
+    QString missing;
     const TPrintProgress progress = [&](int aDone, int aTotal) {
+        if (!aRequired.isEmpty()) {
+            const int job = int(std::lower_bound(lastLabel.begin(), lastLabel.end(), aDone) - lastLabel.begin());
+            const TRenderReport& report = renderer.Report();
+            for (const auto& [file, problem] : {std::pair(report.BackgroundFile, report.Background),
+                                                std::pair(report.MiddleFile, report.Middle)}) {
+                if (!problem.IsNone() && aRequired.value(job).contains(file)) {
+                    missing = QStringLiteral("%1: \"%2\" cannot be drawn (%3); %4 is not written")
+                                  .arg(aSources.value(job), file, problem.Reason(), aOutput);
+                    return false;
+                }
+            }
+        }
         if (aProgress)
             aProgress(aDone, aTotal);
         return true;
     };
     const TPrintResult result = WriteLabelsPdf(aOutput, aJobs, aRequest.Settings, renderer, progress);
+    if (!missing.isEmpty()) {
+        aError(missing);
+        return 1;
+    }
     // The label is drawn without what it could not use; the user hears why.
     for (const TPrintWarning& warning : result.Warnings)
         aError(QStringLiteral("warning: %1: %2").arg(aSources.value(warning.Job), warning.Text));

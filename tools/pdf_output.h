@@ -86,8 +86,9 @@ QString ProductList(const TLabelCatalogue& aCatalogue, std::optional<double> aDi
 // A catalogue file that could not be read, in words.
 QString CatalogueWarningText(const TCatalogueWarning& aWarning);
 
-// aProblem in words.
-QString ProblemText(const TPrintProblem& aProblem);
+// aProblem in words; a value out of range as aGiven when that is not empty,
+// so that the message quotes what the user typed.
+QString ProblemText(const TPrintProblem& aProblem, const QString& aGiven = {});
 
 // Reads a label file into aDoc, printing why it could not; false then.
 using TLabelLoader = std::function<bool(const QString& aLabel, TLabelDocument& aDoc)>;
@@ -103,6 +104,10 @@ int RenderPdf(const TPdfRequest& aRequest, const QStringList& aLabels, const QSt
               const TLabelLoader& aLoad, const TMessageSink& aError, const TProgressSink& aProgress = {});
 
 // Renders aJobs into the PDF aOutput, warnings naming aSources (one for each
-// job); the exit code: 0, or 1 when the PDF could not be written.
+// job); the exit code: 0, or 1 when the PDF could not be written. A job that
+// cannot draw one of its aRequired pictures (one list for each job, or none)
+// stops the run and nothing is written: a label left out would shift every
+// later one on the sheet.
 int WritePdfJobs(const TPdfRequest& aRequest, const QList<TPrintJob>& aJobs, const QStringList& aSources,
-                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress = {});
+                 const QString& aOutput, int aSizeItem, const TMessageSink& aError, const TProgressSink& aProgress = {},
+                 const QList<QStringList>& aRequired = {});
