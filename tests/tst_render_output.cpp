@@ -403,6 +403,8 @@ void TstRenderOutput::thumbnail_data()
     QTest::newRow("with --size") << QStringList{"--thumbnail", "64", "--size", "6", "%1", "%2/t.png"} << 2 << 0
                                  << "--size does not go with --thumbnail";
     QTest::newRow("without output") << QStringList{"--thumbnail", "64", "%1"} << 2 << 0 << "one label file and one";
+    QTest::newRow("output is the label") << QStringList{"--thumbnail", "64", "%1", "%2/./good.lbl"} << 2 << 0
+                                         << "would replace the label file";
 }
 
 // Square, the label opaque in its circle and clear outside it; a label that
@@ -431,6 +433,7 @@ void TstRenderOutput::thumbnail()
     if (exitCode != 0) {
         QVERIFY2(run.Err.contains(fill(message)), qPrintable(run.Err));
         QCOMPARE(Entries(FDir.path()), before);
+        QCOMPARE(ReadAll(label), QByteArray(LabelText));
         return;
     }
     QCOMPARE(run.Err, QString());

@@ -5,7 +5,11 @@
 #include "render/raster_writer.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QPainter>
+
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -65,6 +69,12 @@ int RenderThumbnail(const QCommandLineParser& aParser, const QCommandLineOption&
     const QStringList arguments = aParser.positionalArguments();
     if (arguments.size() != 2)
         return aUsageError(QStringLiteral("--thumbnail takes one label file and one output file"));
+    // Any OUTPUT is written as a PNG, so one that is the label (by another
+    // name or a link too) would replace the design with its picture.
+    std::error_code sameError;
+    if (std::filesystem::equivalent(QFile::encodeName(arguments[0]).toStdString(),
+                                    QFile::encodeName(arguments[1]).toStdString(), sameError))
+        return aUsageError(QStringLiteral("%1: the thumbnail would replace the label file").arg(arguments[1]));
 
     TLabelDocument document;
     const TLabelRead read = ReadLabelToRender(arguments[0], document);
