@@ -14,7 +14,7 @@ PORTABLE    ?= $(HOME)/Merovik
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 
-.PHONY: deps configure build test run install package check-asan check-tsan bench soak fuzz clean
+.PHONY: deps configure build test run install package package-check check-asan check-tsan bench soak fuzz clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -45,6 +45,12 @@ install: build
 # Builds $(BUILD_DIR)/merovik_<version>_<arch>.deb.
 package: build
 	cd $(BUILD_DIR) && cpack
+
+# Builds the package and checks it as a distribution would: lintian without
+# errors or warnings, the AppStream metadata valid.
+package-check: build
+	bash scripts/install-deps.sh --package-check
+	bash scripts/package-check.sh $(BUILD_DIR)
 
 check-asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEROVIK_SANITIZE=ON

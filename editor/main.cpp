@@ -24,7 +24,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(MEROVIK_VERSION));
     // The installed menu entry and icon, so that the desktop groups the
     // window under them; the compiled-in icon serves without an install too.
-    QApplication::setDesktopFileName(QStringLiteral("merovik"));
+    QApplication::setDesktopFileName(QStringLiteral("nl.merovik.Merovik"));
     QApplication::setWindowIcon(QIcon(MerovikProgramIconPath()));
     // The label catalogue is read while the window opens, so that the print
     // dialog need not wait for it.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Merovik needs to build, test and run.
+# Installs the Debian 12 packages Merovik needs to build, test and run; with
+# --package-check also the checkers `make package-check` runs.
 # Idempotent: only packages that are missing are installed.
 set -euo pipefail
 
@@ -34,7 +35,11 @@ PACKAGES=(
   libxml2-utils
   clang
   libclang-rt-14-dev
+  help2man
 )
+if [[ ${1:-} == --package-check ]]; then
+  PACKAGES+=(lintian appstream)
+fi
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do

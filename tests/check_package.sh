@@ -28,13 +28,20 @@ if [[ ! -f $deb ]]; then
 fi
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 
-# Exactly the programs and the desktop files, owned by root, the programs executable.
+# Exactly the programs, their manual pages, the desktop files and the
+# package's documentation, owned by root, the programs executable.
 expected="./usr/bin/merovik
 ./usr/bin/merovik-render
-./usr/share/applications/merovik.desktop
+./usr/share/applications/nl.merovik.Merovik.desktop
+./usr/share/doc/merovik/changelog.gz
+./usr/share/doc/merovik/copyright
 ./usr/share/icons/hicolor/scalable/apps/merovik.svg
 ./usr/share/icons/hicolor/scalable/mimetypes/application-x-merovik-label.svg
-./usr/share/mime/packages/merovik.xml"
+./usr/share/man/man1/merovik-render.1.gz
+./usr/share/man/man1/merovik.1.gz
+./usr/share/metainfo/nl.merovik.Merovik.metainfo.xml
+./usr/share/mime/packages/merovik.xml
+./usr/share/thumbnailers/merovik.thumbnailer"
 listing=$(dpkg-deb -c "$deb")
 files=$(awk '$1 !~ /^d/ {print $6}' <<<"$listing" | sort)
 [[ $files == "$expected" ]] || fail "the package holds other files than expected:"$'\n'"$files"
@@ -46,6 +53,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == merovik ]] || fail "Package: $(field Package)"
 [[ $(field Version) == "$version" ]] || fail "Version: $(field Version), not $version"
 [[ $(field Architecture) == "$arch" ]] || fail "Architecture: $(field Architecture)"
+
+[[ $(field Maintainer) == *" <"*@*">" ]] || fail "Maintainer without a name and an address: $(field Maintainer)"
+[[ $(field Recommends) == glabels-data ]] || fail "Recommends: $(field Recommends)"
 
 depends=$(field Depends)
 echo "Depends: $depends"

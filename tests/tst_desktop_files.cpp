@@ -1,6 +1,7 @@
 // The desktop files as the system-wide install puts them: the menu entry, the
-// icon and the label files' type, checked with the desktop's own tools, and
-// what a file manager then makes of .lbl files.
+// icon, the label files' type, the software centre's metadata and the
+// thumbnailer, checked with the desktop's own tools, and what a file manager
+// then makes of .lbl files.
 #include "kit/icons.h"
 #include "label/label_document.h"
 #include "tst_render_support.h"
@@ -60,6 +61,7 @@ private slots:
     void labelFileType_data();
     void labelFileType();
     void windowIconIsTheInstalledIcon();
+    void thumbnailerDrawsLabelFiles();
 
 private:
     QString Installed(const QString& aPath) const { return FPrefix.filePath(aPath); }
@@ -89,7 +91,7 @@ void TstDesktopFiles::initTestCase()
 
 void TstDesktopFiles::desktopEntryValid()
 {
-    const QString file = Installed(QStringLiteral("share/applications/merovik.desktop"));
+    const QString file = Installed(QStringLiteral("share/applications/nl.merovik.Merovik.desktop"));
     const auto [code, output] = Run(QStringLiteral("desktop-file-validate"), {file});
     QVERIFY2(code == 0 && output.isEmpty(), qPrintable(output));
 
@@ -103,6 +105,18 @@ void TstDesktopFiles::desktopEntryValid()
              qPrintable(icon));
     QCOMPARE(DesktopValue(entry, QStringLiteral("MimeType")), LabelType + QLatin1Char(';'));
     QVERIFY(QMimeDatabase().mimeTypeForName(LabelType).isValid());
+
+    // Software centres find the entry by the metadata's id, and the programs and type it names.
+    const QString metainfo =
+        QString::fromUtf8(ReadAll(Installed(QStringLiteral("share/metainfo/nl.merovik.Merovik.metainfo.xml"))));
+    QVERIFY(metainfo.contains(QStringLiteral("<id>nl.merovik.Merovik</id>")));
+    QVERIFY(metainfo.contains(
+        QStringLiteral("<launchable type=\"desktop-id\">%1</launchable>").arg(QFileInfo(file).fileName())));
+    QVERIFY(metainfo.contains(QStringLiteral("<mediatype>%1</mediatype>").arg(LabelType)));
+    for (const QString& program : {QStringLiteral("merovik"), QStringLiteral("merovik-render")})
+        QVERIFY2(metainfo.contains(QStringLiteral("<binary>%1</binary>").arg(program))
+                     && QFileInfo(Installed(QStringLiteral("bin/") + program)).isExecutable(),
+                 qPrintable(program));
 }
 
 void TstDesktopFiles::mimeInfoValid()
@@ -179,6 +193,33 @@ void TstDesktopFiles::windowIconIsTheInstalledIcon()
         for (const QPoint corner : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
             QCOMPARE(qAlpha(image.pixel(corner)), 0);
     }
+}
+
+// The thumbnailer as a file manager reads and runs it: for the label type,
+// its program installed, %s %i %o filled in, a file name with a space.
+void TstDesktopFiles::thumbnailerDrawsLabelFiles()
+{
+    const QByteArray entry = ReadAll(Installed(QStringLiteral("share/thumbnailers/merovik.thumbnailer")));
+    QVERIFY(entry.startsWith("[Thumbnailer Entry]\n"));
+    QCOMPARE(DesktopValue(entry, QStringLiteral("MimeType")), LabelType + QLatin1Char(';'));
+    const QString tryExec = DesktopValue(entry, QStringLiteral("TryExec"));
+    QStringList exec = DesktopValue(entry, QStringLiteral("Exec")).split(QLatin1Char(' '));
+    QCOMPARE(exec.takeFirst(), tryExec);
+    const QString program = Installed(QStringLiteral("bin/") + tryExec);
+    QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+
+    const QString label = FFiles.filePath(QStringLiteral("kaas van de week.lbl"));
+    TLabelDocument document;
+    document.FLabelName.Text = QStringLiteral("Boerenkaas");
+    QCOMPARE(document.SaveToFile(label), QString());
+    const QString output = FFiles.filePath(QStringLiteral("thumbnail-out"));
+    for (QString& argument : exec)
+        argument.replace(QLatin1String("%s"), QLatin1String("128"))
+            .replace(QLatin1String("%i"), label)
+            .replace(QLatin1String("%o"), output);
+    const auto [code, messages] = Run(program, exec);
+    QVERIFY2(code == 0 && messages.isEmpty(), qPrintable(messages));
+    QCOMPARE(QImage(output).size(), QSize(128, 128));
 }
 
 QTEST_MAIN(TstDesktopFiles)

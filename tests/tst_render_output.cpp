@@ -78,6 +78,8 @@ private slots:
     void quality();
     void failures_data();
     void failures();
+    void thumbnail_data();
+    void thumbnail();
 
 private:
     QTemporaryDir FDir;
@@ -435,6 +437,76 @@ void TstRenderOutput::failures()
     QCOMPARE(Entries(FDir.path()), before);
     QCOMPARE(ReadAll(label), QByteArray(LabelText));
     QCOMPARE(ReadAll(photo), photoBytes);
+}
+
+void TstRenderOutput::thumbnail_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // %1 the label, %2 the test's folder, %3 a photo
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("size");  // of the thumbnail written for exit code 0
+    QTest::addColumn<QString>("message");  // on standard error; none for exit code 0
+    // As a file manager runs it: the output's name says nothing of the format.
+    QTest::newRow("16 px") << QStringList{"--thumbnail", "16", "%1", "%2/thumb-16"} << 0 << 16 << "";
+    QTest::newRow("1024 px, named .jpg") << QStringList{"--thumbnail", "1024", "%1", "%2/thumb.jpg"} << 0 << 1024 << "";
+    QTest::newRow("pictures that are not there") << QStringList{"--thumbnail", "100", "%2/pictures.lbl", "%2/t.png"}
+                                                 << 0 << 100 << "";
+    QTest::newRow("photo given as the label") << QStringList{"--thumbnail", "128", "%3", "%2/t.png"} << 1 << 0
+                                              << "%3: not a label file";
+    QTest::newRow("no such label") << QStringList{"--thumbnail", "128", "%2/none.lbl", "%2/t.png"} << 1 << 0
+                                   << "%2/none.lbl: no such label file";
+    QTest::newRow("output below a file") << QStringList{"--thumbnail", "128", "%1", "%1/t.png"} << 1 << 0
+                                         << "%1/t.png";
+    for (const char* size : {"15", "1025", "64.5", "groot", ""})
+        QTest::newRow(qPrintable(QStringLiteral("size \"%1\"").arg(QLatin1String(size))))
+            << QStringList{"--thumbnail", size, "%1", "%2/t.png"} << 2 << 0 << "--thumbnail must be a whole number";
+    QTest::newRow("with --size") << QStringList{"--thumbnail", "64", "--size", "6", "%1", "%2/t.png"} << 2 << 0
+                                 << "--size does not go with --thumbnail";
+    QTest::newRow("without output") << QStringList{"--thumbnail", "64", "%1"} << 2 << 0 << "one label file and one";
+    QTest::newRow("output is the label") << QStringList{"--thumbnail", "64", "%1", "%2/./good.lbl"} << 2 << 0
+                                         << "would replace the label file";
+}
+
+// Square, the label opaque in its circle and clear outside it; a label that
+// cannot be read or a bad size writes nothing.
+void TstRenderOutput::thumbnail()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(int, size);
+    QFETCH(QString, message);
+    const QString label = WriteLabel(FDir.filePath(QStringLiteral("good.lbl")));
+    QVERIFY(WriteLabel(FDir.filePath(QStringLiteral("pictures.lbl")),
+                       QByteArray(LabelText) + "[Back]\nFileName=gone.jpg\nUsePng=1\nPngFile=gone.png\n")
+                .size());
+    const QString photo = FDir.filePath(QStringLiteral("photo.jpg"));
+    QCOMPARE(WriteJpeg(Checkers(), photo), QString());
+    const auto fill = [&](const QString& aText) {
+        return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path())
+            .replace(QLatin1String("%3"), photo);
+    };
+    for (QString& argument : arguments)
+        argument = fill(argument);
+    const QStringList before = Entries(FDir.path());
+    const Run run = Render(arguments);
+    QCOMPARE(run.ExitCode, exitCode);
+    if (exitCode != 0) {
+        QVERIFY2(run.Err.contains(fill(message)), qPrintable(run.Err));
+        QCOMPARE(Entries(FDir.path()), before);
+        QCOMPARE(ReadAll(label), QByteArray(LabelText));
+        return;
+    }
+    QCOMPARE(run.Err, QString());
+    QImageReader reader(arguments.last());
+    QCOMPARE(reader.format(), QByteArray("png"));
+    const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(size, size));
+    const int last = size - 1;
+    for (const QPoint outside : {QPoint(0, 0), QPoint(last, 0), QPoint(0, last), QPoint(last, last),
+                                 QPoint(size / 10, size / 10), QPoint(last - size / 10, last - size / 10)})
+        QCOMPARE(qAlpha(image.pixel(outside)), 0);
+    VERIFY_PIXEL(image, size / 2, size / 2, qRgb(255, 255, 0), 4);
+    for (const QPoint rim : {QPoint(size / 2, size / 10), QPoint(size / 10, size / 2)})
+        QCOMPARE(qAlpha(image.pixel(rim)), 255);
 }
 
 QTEST_GUILESS_MAIN(TstRenderOutput)

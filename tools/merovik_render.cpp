@@ -8,6 +8,7 @@
 #include "render/raster_writer.h"
 #include "tools/merge_text.h"
 #include "tools/pdf_output.h"
+#include "tools/thumbnail.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -28,26 +29,29 @@ enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 // More threads than this would only queue behind one another.
 constexpr int MaxJobs = 256;
 
+// One line a form, "or:" before each further one, as help2man reads a
+// synopsis for the manual page.
 const char* const Synopsis =
     "Usage: merovik-render [--size 6|10|14] [--quality 1-100] LABEL.lbl OUTPUT.jpg|.jpeg|.png\n"
-    "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --out-dir DIR LABEL.lbl...\n"
-    "       merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --merge TABLE.csv\n"
-    "                      --out-dir DIR DESIGN.lbl\n"
-    "       merovik-render [--size 6|10|14] [--diameter MM] [--merge TABLE.csv] [--sheet a4|letter] [--copies N]\n"
-    "                      [--start K] [--offset X,Y] [--scale SX,SY] [--bleed MM] [--cut-contour]\n"
-    "                      [--crop-marks] LABEL.lbl... OUTPUT.pdf\n"
-    "       Any form takes --jobs N: the labels are rendered on N threads (default: one per core).\n"
-    "       merovik-render [--size 6|10|14] [--diameter MM] [--copies N] [--offset X,Y] [--scale SX,SY]\n"
-    "                      LABEL.lbl... OUTPUT.pdf\n"
-    "       merovik-render [--size 6|10|14] [--diameter MM] --sheet a4|letter [--copies N] [--start K]\n"
-    "                      [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
-    "       merovik-render [--size 6|10|14] [--diameter MM] --product \"BRAND PART\" [--copies N] [--start K]\n"
-    "                      [--offset X,Y] [--scale SX,SY] LABEL.lbl... OUTPUT.pdf\n"
-    "       merovik-render --list-products [--diameter MM]\n"
+    "  or:  merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --out-dir DIR LABEL.lbl...\n"
+    "  or:  merovik-render [--size 6|10|14] [--quality 1-100] [--format jpg|png] --merge TABLE --out-dir DIR DESIGN.lbl\n"
+    "  or:  merovik-render [--size 6|10|14] [PDF OPTION...] LABEL.lbl... OUTPUT.pdf\n"
+    "  or:  merovik-render [--size 6|10|14] [PDF OPTION...] --merge TABLE DESIGN.lbl OUTPUT.pdf\n"
+    "  or:  merovik-render --list-products [--diameter MM]\n"
+    "  or:  merovik-render --thumbnail SIZE LABEL.lbl OUTPUT\n"
     "\n"
     "Renders Merovik label files to square 24-bit RGB pictures at 300 dpi, or to a PDF\n"
-    "at true size: a page of the label's size per label, or sheets of labels.\n"
-    "Exit status: 0 all labels rendered, 1 a label could not be read or written, 2 bad usage.\n";
+    "at true size: a page of the label's size per label, or sheets of labels. The PDF\n"
+    "options are --diameter, --sheet or --product, --copies, --start, --offset, --scale,\n"
+    "--bleed, --cut-contour and --crop-marks. Every form but --list-products and\n"
+    "--thumbnail takes --jobs N: the labels are rendered on N threads (default: one\n"
+    "per core).\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every label rendered and written (a picture a label file names that cannot\n"
+    "     be drawn is a warning; in a merge it fails the row)\n"
+    "  1  a label could not be read, or a picture or PDF not written\n"
+    "  2  bad usage, or a merge table that cannot be used\n";
 
 void PrintLine(FILE* aStream, const QString& aText)
 {
@@ -306,8 +310,9 @@ int main(int argc, char* argv[])
         QStringLiteral("List the round label products of the label catalogue, one a line: name, paper, die-cut "
                        "in mm, labels per sheet, description, separated by tabs; with --diameter the closest "
                        "first."));
+    const QCommandLineOption thumbnailOption = ThumbnailOption();
     parser.addOptions({helpOption, sizeOption, qualityOption, formatOption, outDirOption, mergeOption, jobsOption,
-                       listProductsOption});
+                       listProductsOption, thumbnailOption});
     const QCommandLineOption versionOption = parser.addVersionOption();
     const TPdfOptions pdfOptions;
     parser.addOptions(pdfOptions.All());
@@ -324,6 +329,9 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet(versionOption))
         parser.showVersion();  // prints "merovik-render <version>" and exits with 0
+    if (parser.isSet(thumbnailOption))
+        return RenderThumbnail(
+            parser, thumbnailOption, [&](const QString& aProblem) { return UsageError(parser, aProblem); }, Error);
 
     const QString sizeText = parser.value(sizeOption);
     int sizeItem = -1;
