@@ -1055,6 +1055,8 @@ void TstPrint::productCentres()
                  qPrintable(where));
         QVERIFY2(std::abs(blob.Size.width() * pixel - diameter) < 3 * pixel, qPrintable(where));
     }
+}
+
 // A print shop's PDF: the page boxes, the die line alone in its spot
 // colour, the background reaching past the cut by the bleed with the photo
 // continued, and inside the trim the label as without bleed.
