@@ -126,8 +126,9 @@ TPrintLayoutBox::TPrintLayoutBox(TDialogs& aDialogs, const TPrintPreferences& aP
     speRows = CountBox(this, 1, 50);
     form->addRow(QStringLiteral("Kolommen, rijen:"), Pair(speColumns, speRows));
     cmbFirst = new QComboBox(this);
-    cmbFirst->addItem(QStringLiteral("Midden eerste label:"));
-    cmbFirst->addItem(QStringLiteral("Marge tot eerste label:"));
+    cmbFirst->addItem(QStringLiteral("Midden 1e label:"));
+    cmbFirst->addItem(QStringLiteral("Marge 1e label:"));
+    cmbFirst->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cmbFirst->setToolTip(QStringLiteral("Het midden van het eerste label, of de afstand van de linker- en "
                                         "bovenrand van het papier tot de rand van het eerste label, zoals op de "
                                         "doos staat"));
