@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPrintPreviewWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSpinBox>
@@ -374,8 +375,9 @@ void TPrintDialog::UpdateState()
     {
         const bool filling = FFilling;
         FFilling = true;
-        const int positions = CheckLayout(layout).IsNone() ? layout.Positions() : 1;
-        speStart->setMaximum(std::max(positions, 1));
+        // An invalid layout leaves the start as it is, for when it is put right.
+        if (CheckLayout(layout).IsNone())
+            speStart->setMaximum(std::max(layout.Positions(), 1));
         speStart->setEnabled(sheet && !chkCalibrationPage->isChecked());
         grbPrintShop->SetOneLabelPerPage(!sheet);
         FFilling = filling;
@@ -434,8 +436,11 @@ void TPrintDialog::PreviewPaint(QPrinter* aPrinter)
         FPreviewMissed = true;
         return;
     }
-    if (!Problem().IsNone())
+    if (!Problem().IsNone()) {
+        // One blank page: the preview must not go on showing the last valid layout.
+        QPainter blank(aPrinter);
         return;
+    }
     TPrintSettings settings = Settings();
     if (chkCalibrationPage->isChecked()) {
         PrintCalibrationPage(*aPrinter, settings);

@@ -103,6 +103,9 @@ TPrintLayoutBox::TPrintLayoutBox(TDialogs& aDialogs, const TPrintPreferences& aP
     form->addRow(QStringLiteral("Zoeken:"), edtSearch);
     cmbLayout = new QComboBox(this);
     FModel = new QStandardItemModel(this);
+    FModel->setHorizontalHeaderLabels({QStringLiteral("Indeling"), QStringLiteral("Papier"),
+                                       QStringLiteral("Diameter"), QStringLiteral("Per vel"),
+                                       QStringLiteral("Omschrijving")});
     cmbLayout->setModel(FModel);
     // The list shows what a box of labels says: paper, diameter, labels per sheet.
     auto* view = new QTreeView(cmbLayout);
@@ -123,8 +126,9 @@ TPrintLayoutBox::TPrintLayoutBox(TDialogs& aDialogs, const TPrintPreferences& aP
     speRows = CountBox(this, 1, 50);
     form->addRow(QStringLiteral("Kolommen, rijen:"), Pair(speColumns, speRows));
     cmbFirst = new QComboBox(this);
-    cmbFirst->addItem(QStringLiteral("Midden eerste label:"));
-    cmbFirst->addItem(QStringLiteral("Marge tot eerste label:"));
+    cmbFirst->addItem(QStringLiteral("Midden 1e label:"));
+    cmbFirst->addItem(QStringLiteral("Marge 1e label:"));
+    cmbFirst->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cmbFirst->setToolTip(QStringLiteral("Het midden van het eerste label, of de afstand van de linker- en "
                                         "bovenrand van het papier tot de rand van het eerste label, zoals op de "
                                         "doos staat"));
@@ -187,16 +191,14 @@ TPrintLayoutBox::TPrintLayoutBox(TDialogs& aDialogs, const TPrintPreferences& aP
     connect(btnDeleteLayout, &QPushButton::clicked, this, &TPrintLayoutBox::DeleteLayout);
 }
 
-void TPrintLayoutBox::FillLayouts(const QString& aSelect)
+void TPrintLayoutBox::FillLayouts(const QString& aSelect, const QString& aSearch)
 {
     const bool filling = FFilling;
     FFilling = true;
-    const QString search = CatalogueKey(edtSearch->text());
+    const QString search = CatalogueKey(aSearch);
     const auto matches = [&](const QString& aText) { return search.isEmpty() || CatalogueKey(aText).contains(search); };
-    FModel->clear();
-    FModel->setHorizontalHeaderLabels({QStringLiteral("Indeling"), QStringLiteral("Papier"),
-                                       QStringLiteral("Diameter"), QStringLiteral("Per vel"),
-                                       QStringLiteral("Omschrijving")});
+    // Rows removed, not the model cleared: the combo box follows removals.
+    FModel->removeRows(0, FModel->rowCount());
     const QString handCut = QStringLiteral("Gewoon papier: zoveel labels als passen, zelf uitknippen");
     for (TPaper paper : {TPaper::A4, TPaper::Letter}) {
         if (matches(PlainPaperName(paper)))
@@ -250,12 +252,14 @@ void TPrintLayoutBox::SelectLayout(const QString& aKey)
 void TPrintLayoutBox::edtSearchChange()
 {
     const QString before = cmbLayout->currentData().toString();
-    FillLayouts(before);
-    // Only the user's own layout left: nothing found.
-    if (!edtSearch->text().trimmed().isEmpty() && FModel->rowCount() == 1)
+    FillLayouts(before, edtSearch->text());
+    // Only the user's own layout left: nothing found, and the whole list stays.
+    if (!edtSearch->text().trimmed().isEmpty() && FModel->rowCount() == 1) {
+        FillLayouts(before);
         lblLayoutNote->setText(QStringLiteral("Geen indeling gevonden met \"%1\"").arg(edtSearch->text().trimmed()));
-    else
+    } else {
         lblLayoutNote->clear();
+    }
     // The first match is chosen when the one before is filtered out.
     if (cmbLayout->findData(before) < 0 && FModel->rowCount() > 1)
         cmbLayout->setCurrentIndex(0);

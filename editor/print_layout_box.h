@@ -75,7 +75,8 @@ signals:
     void Changed();
 
 private:
-    void FillLayouts(const QString& aSelect);
+    // The list with those matching aSearch (all when empty), aSelect chosen.
+    void FillLayouts(const QString& aSelect, const QString& aSearch = {});
     void SelectLayout(const QString& aKey);
     void cmbLayoutChange();
     void edtSearchChange();

@@ -103,7 +103,8 @@ void DrawRuler(QPainter& aPainter, int aFrom, int aTo, double aAcross, bool aHor
     for (int mm = aFrom; mm <= aTo; ++mm) {
         const double tick = mm % 10 == 0 ? 4 : mm % 5 == 0 ? 2.5 : 1.5;
         aPainter.drawLine(at(mm, 0), at(mm, tick));
-        if (mm % 10 == 0) {
+        // The corner's number is the horizontal ruler's.
+        if (mm % 10 == 0 && (aHorizontal || mm > aFrom)) {
             const QString label = mm == aTo ? QStringLiteral("%1 mm").arg(mm) : QString::number(mm);
             DrawText(aPainter, aHorizontal ? at(mm + 0.5, 6.5) : at(mm - 0.5, 4.8), 2.2, label);
         }
@@ -360,9 +361,11 @@ TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         return result;
     const QTransform page = PageTransform(aDevice, aSettings);
     // The background reaches the bleed past the cut, which on a product may
-    // lie outside the printed circle; in the renderer's pixels.
+    // lie outside the printed circle; in the renderer's pixels. Without a
+    // bleed the label prints as it always did, its background at its circle.
     const TSheetLayout& layout = aSettings.Layout;
-    const double reach = std::max(aSettings.Shop.Bleed, 0.0) + std::max(CutDiameter(layout) - layout.Diameter, 0.0) / 2;
+    const double bleed = std::max(aSettings.Shop.Bleed, 0.0);
+    const double reach = bleed > 0 ? bleed + std::max(CutDiameter(layout) - layout.Diameter, 0.0) / 2 : 0;
     struct TBleedScope
     {
         TLabelRenderer& Renderer;
@@ -477,7 +480,7 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
             "4. Meet op de linialen van 10 tot 110: de afstand hoort 100 mm te zijn. Is hij anders, vul dan bij "
             "Schaal in: de schaal nu × 100 / de gemeten mm.\n"
             "5. Druk de pagina opnieuw af tot elk kruis in het midden staat.");
-        const double left = margin + 12;
+        const double left = margin + 18;
         const double width = paper.width() - left - margin;
         const std::pair<double, double> band = FreeBand(layout, margin + 12, paper.height() - margin - 4, arm + 3);
         DrawParagraph(painter, QPointF(left, band.first + 1), width, 2.6, steps);

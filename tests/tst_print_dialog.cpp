@@ -2,10 +2,12 @@
 // prints, what is refused, what is kept in the settings file; merge tables
 // printed and exported as pictures.
 #include "editor/print_dialog.h"
+#include "editor/print_layout_box.h"
 #include "editor/print_shop_box.h"
 #include "editor/radio_group.h"
 #include "editor_fixture.h"
 #include "label/ini_file.h"
+#include "print/label_catalogue.h"
 #include "render/label_renderer.h"
 #include "render/raster_writer.h"
 
@@ -96,6 +98,7 @@ private slots:
     void printsTheDesignOnScreen_data();
     void printsTheDesignOnScreen();
     void refusedLayoutPrintsNothing();
+    void productPicker();
     void keptLayoutAndCalibrationComeBack();
     void tableInTheDialog_data();
     void tableInTheDialog();
@@ -169,6 +172,62 @@ void TstPrintDialog::printsTheDesignOnScreen()
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Page size")), pageSize);
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QString::number(pages));
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Title")), calibrationPage ? QStringLiteral("Kalibratiepagina") : QStringLiteral("Gouda"));
+}
+
+// A product found by typing, chosen from the list: its die-cut as the
+// diameter and no more; a run moves the start on; without a printer the
+// dialog points to the PDF; the product is remembered by brand and part.
+void TstPrintDialog::productPicker()
+{
+    if (!InstalledCatalogue().Find(QStringLiteral("Hisago GB3020")))
+        QSKIP("the label catalogue is not installed");
+    TFixture f;
+    TFrmMain& w = f.Open();
+    Click(w.rdgLabelSize->Item(0));
+    const QString pdf = f.Dir.filePath(QStringLiteral("product.pdf"));
+    f.Dialogs.SavePdfAnswers.push_back(pdf);
+    f.Dialogs.PrinterInstalled = false;
+    TPrintPreferences kept;
+    f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
+        QCOMPARE(aDlg.speCopies->value(), 1);
+        aDlg.edtSearch->setText(QStringLiteral("6060"));
+        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
+        QCOMPARE(aDlg.Settings().Layout.DieCutDiameter, 60.0);
+        // Nothing found: the choice stays and the box says so.
+        aDlg.edtSearch->setText(QStringLiteral("geen zulk etiket"));
+        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
+        QVERIFY(!aDlg.LayoutBox->lblLayoutNote->text().isEmpty());
+        aDlg.edtSearch->clear();
+
+        Choose(aDlg.cmbLayout, QStringLiteral("Hisago GB3020"));
+        QCOMPARE(aDlg.speDiameter->value(), 60.0);
+        QVERIFY(!aDlg.speColumns->isEnabled());
+        QCOMPARE(aDlg.Settings().Layout.Positions(), 12);
+        aDlg.speDiameter->setValue(61);
+        QCOMPARE(aDlg.Problem().Kind, TPrintProblem::TKind::LargerThanDieCut);
+        QVERIFY(!aDlg.btnPrint->isEnabled());
+        aDlg.speDiameter->setValue(55);
+        QVERIFY(aDlg.Problem().IsNone());
+
+        aDlg.speStart->setValue(11);
+        aDlg.speCopies->setValue(3);
+        QCOMPARE(aDlg.lblTotal->text(), QStringLiteral("= 3 labels"));
+        Click(aDlg.btnPrint);
+        QCOMPARE(f.Dialogs.Errors.size(), 1);
+        QVERIFY2(f.Dialogs.Errors.first().contains(QStringLiteral("Opslaan als PDF...")), qPrintable(f.Dialogs.Errors.first()));
+        QVERIFY(f.Dialogs.PrinterRequests.isEmpty());
+        Click(aDlg.btnSavePdf);
+        QVERIFY2(aDlg.lblRun->text().contains(QDir::toNativeSeparators(pdf)), qPrintable(aDlg.lblRun->text()));
+        // Positions 11 and 12, then 1 of a new sheet: 2 is the next free one.
+        QCOMPARE(aDlg.speStart->value(), 2);
+        kept = aDlg.Preferences();
+    };
+    QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(f.Dialogs.PrintDialogRuns, 1);
+    QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QStringLiteral("2"));
+    QCOMPARE(kept.ProductBrand, QStringLiteral("Hisago"));
+    QCOMPARE(kept.ProductPart, QStringLiteral("GB3020"));
+    QCOMPARE(kept.Start, 2);
 }
 
 // Labels closer than their diameter: the dialog says why, offers no
