@@ -2,6 +2,7 @@
 
 #include "editor/dialogs.h"
 #include "editor/image_view.h"
+#include "editor/messages.h"
 #include "editor/radio_group.h"
 #include "editor/undo.h"
 #include "kit/color_selector.h"
@@ -455,11 +456,11 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
         // The settings may live in a per-user folder that does not exist yet.
         if (settings)
             QDir().mkpath(QFileInfo(file).absolutePath());
-        QString error = FDocument.SaveToFile(file);
-        if (error.isEmpty() && settings)
+        TFileProblem error = FDocument.SaveToFile(file);
+        if (error.IsNone() && settings)
             error = SavePrintSettings(file);
-        if (!error.isEmpty())
-            ShowErrors({error});
+        if (!error.IsNone())
+            ShowErrors({LabelWriteMessage(error)});
         else if (!settings)
             SetFileName(file);
         return;
@@ -470,8 +471,8 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
     // settings file's defaults stand in for what could not be read.
     TLabelDocument loaded;
     const TLoadReport report = loaded.LoadFromFile(file);
-    if (!settings && !report.ReadError.isEmpty()) {
-        ShowErrors({report.ReadError});
+    if (!settings && !report.ReadError.IsNone()) {
+        ShowErrors({FileProblemMessage(report.ReadError)});
         return;
     }
     if (settings)
@@ -489,13 +490,7 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
     // file is in, so the label is drawn before the message is shown. What the
     // user loads also tells what of it cannot be used, such as a photo that
     // is gone; the settings read at start keep quiet about that.
-    QStringList errors;
-    if (!report.ReadError.isEmpty())
-        errors << report.ReadError;
-    errors << report.Errors;
-    if (!settings)
-        errors << report.Warnings;
-    ShowErrors(errors);
+    ShowErrors(LoadReportMessages(report, !settings));
 }
 
 void TFrmMain::OpenLabelFile(const QString& aFile)
@@ -503,7 +498,7 @@ void TFrmMain::OpenLabelFile(const QString& aFile)
     // The load dialog reads a typed name that does not exist as a label of
     // defaults; a name given from outside that names no file is a mistake.
     if (!QFileInfo::exists(aFile)) {
-        ShowErrors({QStringLiteral("Unable to read %1: no such file").arg(QDir::toNativeSeparators(aFile))});
+        ShowErrors({NoSuchFileMessage(aFile)});
         return;
     }
     HandleIniFile(QFileInfo(aFile).absoluteFilePath(), false);
@@ -551,7 +546,7 @@ void TFrmMain::ShowPictureNotices()
         if (text == aNotice->text() && aNotice->isVisibleTo(aBox) == !text.isEmpty())
             return;
         aNotice->setText(text);
-        aNotice->setToolTip(text.isEmpty() ? QString() : aProblem.Reason());
+        aNotice->setToolTip(text.isEmpty() ? QString() : PictureReasonText(aProblem));
         aNotice->setVisible(!text.isEmpty());
         // The boxes keep their height while all is well; a notice adds its line.
         const QVBoxLayout* layout = qobject_cast<const QVBoxLayout*>(aBox->layout());

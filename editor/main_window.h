@@ -259,7 +259,7 @@ private:
     void btnPrintClick();
     // The [Print] section of the settings file aFile.
     void LoadPrintSettings(const QString& aFile);
-    QString SavePrintSettings(const QString& aFile) const;
+    TFileProblem SavePrintSettings(const QString& aFile) const;
 
     TDialogs& FDialogs;
     const TProgramPaths FPaths;

@@ -26,29 +26,47 @@ QString WriteFailure(const QString& aFileName, const QString& aReason)
     return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
 }
 
-QString WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
+TFileProblem WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
 {
+    // Qt words its failures without the error number; the number is read
+    // right after the failing call, and matched against the text it gave.
+    const auto failure = [&aFileName](const QFileDevice& aFile, int aError) {
+        const QString text = aFile.errorString();
+        if (aError != 0 && qt_error_string(aError) == text)
+            return TFileProblem::FromCode(aFileName, true, aError);
+        return TFileProblem::FromText(aFileName, true, text);
+    };
+    const QFileInfo info(aFileName);
+    if (info.isDir())
+        return TFileProblem::Of(TFileProblem::TKind::Folder, aFileName, true);
+    // QSaveFile words a file it may not replace in a text of its own.
+    const QByteArray target = QFile::encodeName(aFileName);
+    if (info.exists() && ::access(target.constData(), W_OK) != 0)
+        return TFileProblem::FromCode(aFileName, true, errno);
     QSaveFile file(aFileName);
     // Unbuffered: what QFileDevice's write buffer still holds at commit() is
     // written by close(), whose failure QSaveFile does not see (Qt 6.4), so a
     // full disk would leave a cut-off file and report success.
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return WriteFailure(aFileName, file.errorString());
+        return failure(file, errno);
     // A write cut short by a full disk or a file-size limit returns the count
     // written and sets no error (errorString() says "Unknown error"); writing
     // the rest then fails at once with the system's reason.
     qint64 written = 0;
     while (written < aBytes.size()) {
+        errno = 0;
         const qint64 count = file.write(aBytes.data() + written, aBytes.size() - written);
         if (count <= 0) {
-            const QString reason = file.errorString();
+            const TFileProblem problem = failure(file, errno);
             file.cancelWriting();  // the temporary file goes, the earlier file stays
-            return WriteFailure(aFileName, reason);
+            return problem;
         }
         written += count;
     }
+    errno = 0;
     if (!file.commit())
-        return WriteFailure(aFileName, file.errorString());
+        return failure(file, errno);
     return {};
 }
 

@@ -32,14 +32,12 @@ int TotalCopies(const QList<TPrintJob>& aJobs)
 
 // Sets the paper and no margins. Full-page mode puts the painter's origin on
 // the paper's corner, also on a printer that cannot print there.
-QString PreparePaper(QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
+TPrintError PreparePaper(QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
 {
     QPageLayout page(aLayout.PageSize(), QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
     page.setMode(QPageLayout::FullPageMode);
     if (!aDevice.setPageLayout(page))
-        return QStringLiteral("the printer does not take paper of %1 × %2 mm")
-            .arg(aLayout.PaperSize().width())
-            .arg(aLayout.PaperSize().height());
+        return {TPrintError::TKind::PaperRefused, aLayout.PaperSize(), 0, {}};
     return {};
 }
 
@@ -64,14 +62,14 @@ QTransform PageTransform(const QPagedPaintDevice& aDevice, const TSheetLayout& a
     return centre * aCalibration.Transform() * toDevice;
 }
 
-// Starts painting on aDevice with its paper set; an empty string on success.
-QString BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
+// Starts painting on aDevice with its paper set; no error on success.
+TPrintError BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TSheetLayout& aLayout)
 {
-    const QString paper = PreparePaper(aDevice, aLayout);
-    if (!paper.isEmpty())
+    const TPrintError paper = PreparePaper(aDevice, aLayout);
+    if (!paper.IsNone())
         return paper;
     if (!aPainter.begin(&aDevice))
-        return QStringLiteral("cannot start printing");
+        return {TPrintError::TKind::CannotStart, {}, 0, {}};
     return {};
 }
 
@@ -117,6 +115,27 @@ void DrawRuler(QPainter& aPainter, const QPointF& aOrigin, int aLength, bool aHo
 }
 
 }  // namespace
+
+QString PrintErrorText(const TPrintError& aError)
+{
+    switch (aError.Kind) {
+    case TPrintError::TKind::None: return {};
+    case TPrintError::TKind::PaperRefused:
+        return QStringLiteral("the printer does not take paper of %1 × %2 mm")
+            .arg(aError.Paper.width())
+            .arg(aError.Paper.height());
+    case TPrintError::TKind::CannotStart: return QStringLiteral("cannot start printing");
+    case TPrintError::TKind::CannotStartPage: return QStringLiteral("cannot start page %1").arg(aError.Page);
+    case TPrintError::TKind::File: return FileProblemText(aError.File);
+    }
+    return {};
+}
+
+QString PrintWarningText(const TPrintWarning& aWarning)
+{
+    return (aWarning.Middle ? QStringLiteral("middle picture \"%1\": %2") : QStringLiteral("background photo \"%1\": %2"))
+        .arg(aWarning.File, aWarning.Problem.Reason());
+}
 
 QTransform TCalibration::Transform() const
 {
@@ -179,14 +198,14 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
 
     QPainter painter;
     result.Error = BeginPages(painter, aDevice, aSettings.Layout);
-    if (!result.Error.isEmpty())
+    if (!result.Error.IsNone())
         return result;
     const QTransform page = PageTransform(aDevice, aSettings.Layout, aSettings.Calibration);
     result.Pages = 1;
     for (const TPlacement& placement : placements) {
         if (placement.Page + 1 > result.Pages) {
             if (!aDevice.newPage()) {
-                result.Error = QStringLiteral("cannot start page %1").arg(placement.Page + 1);
+                result.Error = {TPrintError::TKind::CannotStartPage, {}, placement.Page + 1, {}};
                 break;
             }
             result.Pages = placement.Page + 1;
@@ -194,11 +213,11 @@ TPrintResult PrintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         painter.setTransform(aRenderer.SquareTransform(aSettings.Layout.Square(placement.Position)) * page);
         aRenderer.Paint(painter, aJobs[placement.Job].Document);
         ++result.Labels;
-        for (const QString& text : aRenderer.Report().Warnings()) {
-            const TPrintWarning warning{placement.Job, text};
-            if (!result.Warnings.contains(warning))
+        const TRenderReport& report = aRenderer.Report();
+        for (const TPrintWarning& warning : {TPrintWarning{placement.Job, false, report.BackgroundFile, report.Background},
+                                             TPrintWarning{placement.Job, true, report.MiddleFile, report.Middle}})
+            if (!warning.Problem.IsNone() && !result.Warnings.contains(warning))
                 result.Warnings << warning;
-        }
         if (aProgress && !aProgress(result.Labels, int(placements.size()))) {
             result.Cancelled = true;
             break;
@@ -220,7 +239,7 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
 
     QPainter painter;
     result.Error = BeginPages(painter, aDevice, aSettings.Layout);
-    if (!result.Error.isEmpty())
+    if (!result.Error.IsNone())
         return result;
     result.Pages = 1;
     const TSheetLayout& layout = aSettings.Layout;

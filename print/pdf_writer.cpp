@@ -34,7 +34,8 @@ TPrintResult WritePdf(const QString& aFileName, const QString& aTitle,
     QByteArray bytes;
     TPrintResult result = MakePdf(bytes, aTitle, aPaint);
     if (result.Ok())
-        result.Error = WriteFileAtomically(aFileName, bytes);
+        if (TFileProblem failure = WriteFileAtomically(aFileName, bytes); !failure.IsNone())
+            result.Error = {TPrintError::TKind::File, {}, 0, std::move(failure)};
     return result;
 }
 

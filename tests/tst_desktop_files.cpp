@@ -159,7 +159,7 @@ void TstDesktopFiles::labelFileType()
     if (contents.isEmpty()) {
         TLabelDocument document;
         document.FLabelName.Text = QStringLiteral("Boerenkaas");
-        QCOMPARE(document.SaveToFile(file), QString());
+        QCOMPARE(FileProblemText(document.SaveToFile(file)), QString());
     } else {
         QVERIFY(WriteFile(file, contents));
     }
