@@ -2,6 +2,7 @@
 
 #include "editor/dialogs.h"
 #include "editor/messages.h"
+#include "kit/decimal_spin_box.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
@@ -70,7 +71,7 @@ QString LayoutKey(TPaper aPaper)
 QDoubleSpinBox* NumberBox(QWidget* aParent, double aMin, double aMax, double aStep, int aDecimals,
                           const QString& aSuffix, const QString& aPrefix = {})
 {
-    auto* box = new QDoubleSpinBox(aParent);
+    auto* box = new TDecimalSpinBox(aParent);
     box->setPrefix(aPrefix);
     box->setRange(aMin, aMax);
     box->setSingleStep(aStep);
