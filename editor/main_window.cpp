@@ -154,6 +154,8 @@ TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aPa
     body->addWidget(pcLayout);
     Image1 = new TImageView(central);
     Image1->setMinimumSize(1, 1);
+    Image1->setToolTip(QStringLiteral("Sleep een foto hierheen voor de achtergrond, met Shift ingedrukt voor het "
+                                      "midden van het label; een labelbestand mag overal in het venster"));
     body->addWidget(Image1, 1);
     column->addLayout(body, 1);
     setCentralWidget(central);

@@ -245,6 +245,8 @@ private:
     TDropKind DropKind(const QDropEvent* aEvent, const QPoint& aPos) const;
     // Accepts or refuses a drag at aPos (window coordinates), or carries out the drop.
     void AnswerDrag(QDropEvent* aEvent, const QPoint& aPos) const;
+    // Accepts a usable file entering anywhere, refuses anything else.
+    void EnterDrag(QDropEvent* aEvent) const;
     void DropAt(QDropEvent* aEvent, const QPoint& aPos);
 
     // Label library and export (main_window_library.cpp).
