@@ -2,6 +2,7 @@
 
 #include "editor/dialogs.h"
 #include "editor/image_view.h"
+#include "editor/manual_window.h"
 #include "editor/messages.h"
 #include "editor/radio_group.h"
 #include "editor/undo.h"
@@ -200,6 +201,16 @@ QToolButton* TFrmMain::ToolbarButton(int aIcon, const QString& aHint, const QLis
     return button;
 }
 
+void TFrmMain::actHelpClick()
+{
+    // One window, raised again when it is open already.
+    if (!FManual)
+        FManual = new TManualWindow(this);
+    FManual->show();
+    FManual->raise();
+    FManual->activateWindow();
+}
+
 void TFrmMain::CreateToolbar()
 {
     Panel1 = new QWidget(this);
@@ -220,6 +231,11 @@ void TFrmMain::CreateToolbar()
                             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave, btnPrint, btnUndo, btnRedo})
         row->addWidget(button);
+    auto* help = new QAction(QStringLiteral("Handleiding"), this);
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::ApplicationShortcut);
+    connect(help, &QAction::triggered, this, &TFrmMain::actHelpClick);
+    addAction(help);
     row->addSpacing(50);
 
     rdgLabelSize = new TRadioGroup(QStringLiteral("Formaat"),

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 class QAction;
+class TManualWindow;
 class QCheckBox;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -95,6 +96,7 @@ public:
     QToolButton* BtnSave = nullptr;
     QToolButton* btnPrint = nullptr;
     QToolButton* btnUndo = nullptr;
+    TManualWindow* FManual = nullptr;
     QToolButton* btnRedo = nullptr;
     TRadioGroup* rdgLabelSize = nullptr;
     QWidget* Panel13 = nullptr;
@@ -214,6 +216,8 @@ private:
     // The document as it is now is where the next step starts.
     void ResetUndoBase();
     void actUndoClick();
+    // F1: the manual in a window of its own.
+    void actHelpClick();
     void actRedoClick();
 
     // Label size and link (main_window.cpp).
