@@ -199,7 +199,7 @@ void ExportBench(benchmark::State& aState, int aPixels)
     const TLabelRenderer renderer = RenderedPlain(aPixels);
     const ProcessCpu cpu;
     for (auto _ : aState) {
-        const QString error = WriteJpeg(renderer.Raster(), Files->Export, 98);
+        const QString error = FileProblemText(WriteJpeg(renderer.Raster(), Files->Export, 98));
         if (!error.isEmpty()) {
             aState.SkipWithError(error.toUtf8().constData());
             break;
@@ -215,7 +215,7 @@ void ExportPngBench(benchmark::State& aState, bool aPhoto, int aPixels)
     const QString file = Files->Dir.filePath(QStringLiteral("export.png"));
     const ProcessCpu cpu;
     for (auto _ : aState) {
-        const QString error = WritePng(renderer.Raster(), file);
+        const QString error = FileProblemText(WritePng(renderer.Raster(), file));
         if (!error.isEmpty()) {
             aState.SkipWithError(error.toUtf8().constData());
             break;

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
@@ -32,6 +33,8 @@ int main(int argc, char* argv[])
 
     // The program speaks Dutch whatever the desktop's language, and so do
     // Qt's own dialogs and buttons. Without the translations they stay English.
+    // Numbers and the names of file kinds too, under any system locale.
+    QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
     QTranslator qtTranslator;
     if (qtTranslator.load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);

@@ -2,6 +2,8 @@
 
 #include "editor/dialogs.h"
 #include "editor/image_view.h"
+#include "editor/manual_window.h"
+#include "editor/messages.h"
 #include "editor/radio_group.h"
 #include "editor/undo.h"
 #include "kit/color_selector.h"
@@ -153,6 +155,8 @@ TFrmMain::TFrmMain(TDialogs& aDialogs, const TProgramPaths& aPaths, QWidget* aPa
     body->addWidget(pcLayout);
     Image1 = new TImageView(central);
     Image1->setMinimumSize(1, 1);
+    Image1->setToolTip(QStringLiteral("Sleep een foto hierheen voor de achtergrond, met Shift ingedrukt voor het "
+                                      "midden van het label; een labelbestand mag overal in het venster"));
     body->addWidget(Image1, 1);
     column->addLayout(body, 1);
     setCentralWidget(central);
@@ -197,6 +201,16 @@ QToolButton* TFrmMain::ToolbarButton(int aIcon, const QString& aHint, const QLis
     return button;
 }
 
+void TFrmMain::actHelpClick()
+{
+    // One window, raised again when it is open already.
+    if (!FManual)
+        FManual = new TManualWindow(this);
+    FManual->show();
+    FManual->raise();
+    FManual->activateWindow();
+}
+
 void TFrmMain::CreateToolbar()
 {
     Panel1 = new QWidget(this);
@@ -217,6 +231,11 @@ void TFrmMain::CreateToolbar()
                             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QToolButton* button : {btnNew, btnLoad, btnSaveLbl, btnDel, BtnSave, btnPrint, btnUndo, btnRedo})
         row->addWidget(button);
+    auto* help = new QAction(QStringLiteral("Handleiding"), this);
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::ApplicationShortcut);
+    connect(help, &QAction::triggered, this, &TFrmMain::actHelpClick);
+    addAction(help);
     row->addSpacing(50);
 
     rdgLabelSize = new TRadioGroup(QStringLiteral("Formaat"),
@@ -455,11 +474,11 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
         // The settings may live in a per-user folder that does not exist yet.
         if (settings)
             QDir().mkpath(QFileInfo(file).absolutePath());
-        QString error = FDocument.SaveToFile(file);
-        if (error.isEmpty() && settings)
+        TFileProblem error = FDocument.SaveToFile(file);
+        if (error.IsNone() && settings)
             error = SavePrintSettings(file);
-        if (!error.isEmpty())
-            ShowErrors({error});
+        if (!error.IsNone())
+            ShowErrors({LabelWriteMessage(error)});
         else if (!settings)
             SetFileName(file);
         return;
@@ -470,8 +489,8 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
     // settings file's defaults stand in for what could not be read.
     TLabelDocument loaded;
     const TLoadReport report = loaded.LoadFromFile(file);
-    if (!settings && !report.ReadError.isEmpty()) {
-        ShowErrors({report.ReadError});
+    if (!settings && !report.ReadError.IsNone()) {
+        ShowErrors({FileProblemMessage(report.ReadError)});
         return;
     }
     if (settings)
@@ -489,13 +508,7 @@ void TFrmMain::HandleIniFile(const QString& aName, bool aDoSave)
     // file is in, so the label is drawn before the message is shown. What the
     // user loads also tells what of it cannot be used, such as a photo that
     // is gone; the settings read at start keep quiet about that.
-    QStringList errors;
-    if (!report.ReadError.isEmpty())
-        errors << report.ReadError;
-    errors << report.Errors;
-    if (!settings)
-        errors << report.Warnings;
-    ShowErrors(errors);
+    ShowErrors(LoadReportMessages(report, !settings));
 }
 
 void TFrmMain::OpenLabelFile(const QString& aFile)
@@ -503,7 +516,7 @@ void TFrmMain::OpenLabelFile(const QString& aFile)
     // The load dialog reads a typed name that does not exist as a label of
     // defaults; a name given from outside that names no file is a mistake.
     if (!QFileInfo::exists(aFile)) {
-        ShowErrors({QStringLiteral("Unable to read %1: no such file").arg(QDir::toNativeSeparators(aFile))});
+        ShowErrors({NoSuchFileMessage(aFile)});
         return;
     }
     HandleIniFile(QFileInfo(aFile).absoluteFilePath(), false);
@@ -551,7 +564,7 @@ void TFrmMain::ShowPictureNotices()
         if (text == aNotice->text() && aNotice->isVisibleTo(aBox) == !text.isEmpty())
             return;
         aNotice->setText(text);
-        aNotice->setToolTip(text.isEmpty() ? QString() : aProblem.Reason());
+        aNotice->setToolTip(text.isEmpty() ? QString() : PictureReasonText(aProblem));
         aNotice->setVisible(!text.isEmpty());
         // The boxes keep their height while all is well; a notice adds its line.
         const QVBoxLayout* layout = qobject_cast<const QVBoxLayout*>(aBox->layout());

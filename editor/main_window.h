@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 class QAction;
+class TManualWindow;
 class QCheckBox;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -95,6 +96,7 @@ public:
     QToolButton* BtnSave = nullptr;
     QToolButton* btnPrint = nullptr;
     QToolButton* btnUndo = nullptr;
+    TManualWindow* FManual = nullptr;
     QToolButton* btnRedo = nullptr;
     TRadioGroup* rdgLabelSize = nullptr;
     QWidget* Panel13 = nullptr;
@@ -214,6 +216,8 @@ private:
     // The document as it is now is where the next step starts.
     void ResetUndoBase();
     void actUndoClick();
+    // F1: the manual in a window of its own.
+    void actHelpClick();
     void actRedoClick();
 
     // Label size and link (main_window.cpp).
@@ -245,6 +249,8 @@ private:
     TDropKind DropKind(const QDropEvent* aEvent, const QPoint& aPos) const;
     // Accepts or refuses a drag at aPos (window coordinates), or carries out the drop.
     void AnswerDrag(QDropEvent* aEvent, const QPoint& aPos) const;
+    // Accepts a usable file entering anywhere, refuses anything else.
+    void EnterDrag(QDropEvent* aEvent) const;
     void DropAt(QDropEvent* aEvent, const QPoint& aPos);
 
     // Label library and export (main_window_library.cpp).
@@ -259,7 +265,7 @@ private:
     void btnPrintClick();
     // The [Print] section of the settings file aFile.
     void LoadPrintSettings(const QString& aFile);
-    QString SavePrintSettings(const QString& aFile) const;
+    TFileProblem SavePrintSettings(const QString& aFile) const;
 
     TDialogs& FDialogs;
     const TProgramPaths FPaths;

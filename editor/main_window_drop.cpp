@@ -92,13 +92,21 @@ void TFrmMain::DropAt(QDropEvent* aEvent, const QPoint& aPos)
 
 void TFrmMain::dragEnterEvent(QDragEnterEvent* aEvent)
 {
-    // Accepted for a usable file wherever it enters: the move that follows
-    // at once, and every later one, says where it may be dropped.
+    EnterDrag(aEvent);
+}
+
+void TFrmMain::EnterDrag(QDropEvent* aEvent) const
+{
+    // Accepted for a usable file wherever it enters, also far from the label
+    // picture: an entry refused gets no moves after it. Each move then says
+    // where it may be dropped.
     const QFileInfo file(DraggedFile(aEvent->mimeData()));
-    if (file.isFile() && (IsLabelFile(file) || IsPictureFile(file)))
-        AnswerDrag(aEvent, aEvent->position().toPoint());
-    else
+    if (file.isFile() && (IsLabelFile(file) || IsPictureFile(file))) {
+        aEvent->setDropAction(Qt::CopyAction);
+        aEvent->accept();
+    } else {
         aEvent->ignore();
+    }
 }
 
 void TFrmMain::dragMoveEvent(QDragMoveEvent* aEvent)
@@ -140,6 +148,8 @@ bool TFrmMain::eventFilter(QObject* aWatched, QEvent* aEvent)
         const QPoint pos = edit->mapTo(this, drop->position().toPoint());
         if (aEvent->type() == QEvent::Drop)
             DropAt(drop, pos);
+        else if (aEvent->type() == QEvent::DragEnter)
+            EnterDrag(drop);
         else
             AnswerDrag(drop, pos);
         return true;

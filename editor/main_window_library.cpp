@@ -3,6 +3,7 @@
 #include "editor/main_window.h"
 
 #include "editor/dialogs.h"
+#include "editor/messages.h"
 #include "editor/radio_group.h"
 #include "render/raster_writer.h"
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <utility>
 
 #include <sys/stat.h>
@@ -105,8 +107,11 @@ void TFrmMain::btnDelClick()
         return;
     // The label on screen stays as it is, also when it came from this file.
     QFile label(file);
-    if (!label.remove())
-        ShowErrors({QStringLiteral("Unable to delete %1: %2").arg(QDir::toNativeSeparators(file), label.errorString())});
+    errno = 0;
+    if (!label.remove()) {
+        const int code = qt_error_string(errno) == label.errorString() ? errno : SystemErrorCode(label.errorString());
+        ShowErrors({DeleteFailedMessage(file, code, label.errorString())});
+    }
 }
 
 void TFrmMain::btnSaveClick()
@@ -127,7 +132,7 @@ void TFrmMain::btnSaveClick()
     // The full raster with every change, also the typing of the last moment,
     // not the scaled picture on screen.
     DrawPending();
-    const QString error = WriteJpeg(FRenderer.ExportImage(), file, 98);
-    if (!error.isEmpty())
-        ShowErrors({error});
+    const TFileProblem error = WriteJpeg(FRenderer.ExportImage(), file, 98);
+    if (!error.IsNone())
+        ShowErrors({FileProblemMessage(error)});
 }

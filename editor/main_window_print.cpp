@@ -27,7 +27,7 @@ void TFrmMain::LoadPrintSettings(const QString& aFile)
     FPrintPreferences = LoadPrintPreferences(TIniFile(aFile));
 }
 
-QString TFrmMain::SavePrintSettings(const QString& aFile) const
+TFileProblem TFrmMain::SavePrintSettings(const QString& aFile) const
 {
     // After the ten label sections, which SaveToFile wrote just now.
     TIniFile file(aFile);

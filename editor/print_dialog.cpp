@@ -4,6 +4,8 @@
 #include "editor/print_shop_box.h"
 #include "editor/print_layout_box.h"
 #include "editor/merge_messages.h"
+#include "editor/messages.h"
+#include "kit/decimal_spin_box.h"
 #include "merge/label_pool.h"
 #include "merge/picture_batch.h"
 #include "print/pdf_writer.h"
@@ -465,11 +467,11 @@ void TPrintDialog::ShowResult(const TPrintResult& aResult, const QString& aFaile
     QStringList messages;
     if (!aResult.Problem.IsNone())
         messages << PrintProblemText(aResult.Problem);
-    if (!aResult.Error.isEmpty())
-        messages << aFailed.arg(aResult.Error);
+    if (!aResult.Error.IsNone())
+        messages << aFailed.arg(PrintErrorMessage(aResult.Error));
     // Each once: the rows of a table often share the picture that is missing.
     for (const TPrintWarning& warning : aResult.Warnings) {
-        const QString message = QStringLiteral("Niet afgedrukt: %1").arg(warning.Text);
+        const QString message = QStringLiteral("Niet afgedrukt: %1").arg(PrintWarningMessage(warning));
         if (!messages.contains(message))
             messages << message;
     }

@@ -237,7 +237,7 @@ inline QString CheckIniRoundTrip(const QByteArray& aBytes, const QString& aFolde
                     return QStringLiteral("a refused file has the key [%1] %2").arg(name.Section, name.Key);
             }
             ini.WriteString(QStringLiteral("Name"), QStringLiteral("Text"), QStringLiteral("Gouda"));
-            if (ini.Commit().isEmpty())
+            if (ini.Commit().IsNone())
                 return QStringLiteral("written over a refused file: ") + ini.ReadError();
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly) || file.readAll() != aBytes)
@@ -258,7 +258,7 @@ inline QString CheckIniRoundTrip(const QByteArray& aBytes, const QString& aFolde
             if (ini.HasKey(names[i].Section, names[i].Key))
                 ini.WriteString(names[i].Section, names[i].Key, before[i].String);
         }
-        const QString error = ini.Commit();
+        const QString error = FileProblemText(ini.Commit());
         if (!error.isEmpty())
             return error;
     }
@@ -289,7 +289,7 @@ inline QString CheckIniRoundTrip(const QByteArray& aBytes, const QString& aFolde
             ini.WriteString(programKeys[i].Section, programKeys[i].Key, value);
             written.insert(Folded(programKeys[i].Section) + QLatin1Char('\n') + Folded(programKeys[i].Key));
         }
-        const QString error = ini.Commit();
+        const QString error = FileProblemText(ini.Commit());
         if (!error.isEmpty())
             return error;
     }
@@ -572,13 +572,13 @@ inline QString CheckLabelRender(const QByteArray& aBytes, const QString& aFolder
         return {};  // a file holds UTF-8, which has no unpaired surrogates
     const QString savedPath = dir.filePath(QStringLiteral("saved.lbl"));
     QFile::remove(savedPath);
-    const QString error = doc.SaveToFile(savedPath);
+    const QString error = FileProblemText(doc.SaveToFile(savedPath));
     if (!error.isEmpty())
         return error;
     TLabelDocument reloaded;
     const TLoadReport report = reloaded.LoadFromFile(savedPath);
     if (!report.Ok())
-        return QStringLiteral("reloading: ") + report.Errors.join(QLatin1Char(' ')) + report.ReadError;
+        return QStringLiteral("reloading: ") + LoadProblemTexts(report.Errors).join(QLatin1Char(' ')) + FileProblemText(report.ReadError);
     const QStringList diffs = DocumentDifferences(AsReloaded(doc), reloaded);
     if (!diffs.isEmpty())
         return QStringLiteral("saved and loaded again, these elements changed: ") + diffs.join(QLatin1String(", "));

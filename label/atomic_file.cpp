@@ -125,6 +125,16 @@ TBatchWrite WriteReplacing(const QString& aFileName, QByteArrayView aBytes, bool
     return result;
 }
 
+// A write's failure as the problem the editor and the tool word.
+TFileProblem Problem(const QString& aFileName, const TBatchWrite& aWrite)
+{
+    if (aWrite.Ok())
+        return {};
+    if (aWrite.Code == EISDIR)
+        return TFileProblem::Of(TFileProblem::TKind::Folder, aFileName, true);
+    return TFileProblem::FromCode(aFileName, true, aWrite.Code);
+}
+
 }  // namespace
 
 QString WriteFailure(const QString& aFileName, const QString& aReason)
@@ -132,14 +142,14 @@ QString WriteFailure(const QString& aFileName, const QString& aReason)
     return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
 }
 
-QString WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
+TFileProblem WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
 {
-    return WriteReplacing(aFileName, aBytes, true, true).Failure;
+    return Problem(aFileName, WriteReplacing(aFileName, aBytes, true, true));
 }
 
-QString WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aBytes)
+TFileProblem WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aBytes)
 {
-    return WriteReplacing(aFileName, aBytes, false, true).Failure;
+    return Problem(aFileName, WriteReplacing(aFileName, aBytes, false, true));
 }
 
 TBatchWrite WriteFileForBatch(const QString& aFileName, QByteArrayView aBytes)

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "label/file_problem.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 // Writes aBytes to aFileName through a temporary file that replaces it only
 // when every byte is on the disk, so a failure leaves an earlier file as it
 // was and nothing beside it. Like any editor's save, a link is written
-// through: the file it points at is replaced. Returns an empty string on
-// success, otherwise WriteFailure() with the system's reason ("No space left
-// on device", "File too large", "Permission denied").
-QString WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes);
+// through: the file it points at is replaced. Returns no problem on success,
+// otherwise the file and the system's error (no space left, file too large,
+// permission denied).
+TFileProblem WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes);
 
 // "Unable to write to <file>: <reason>"
 QString WriteFailure(const QString& aFileName, const QString& aReason);
@@ -17,7 +19,7 @@ QString WriteFailure(const QString& aFileName, const QString& aReason);
 // As WriteFileAtomically, but a link named aFileName is replaced by the file
 // rather than written through: for pictures a program makes, whose output
 // folder may hold a link to anywhere.
-QString WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aBytes);
+TFileProblem WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aBytes);
 
 // What writing one file of a batch gave.
 struct TBatchWrite

@@ -43,11 +43,6 @@ QString PictureKind(const QByteArray& aHead)
     return type.comment();
 }
 
-QString TooLargeReason()
-{
-    return QStringLiteral("too large to be a label file (over 1 MB)");
-}
-
 QString Fold(QStringView aName)
 {
     return aName.trimmed().toString().toCaseFolded();
@@ -224,17 +219,17 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
         return;
     FExists = true;
     if (info.isDir()) {
-        SetReadError(QStringLiteral("it is a folder"));
+        SetReadProblem(TFileProblem::TKind::Folder);
         return;
     }
     // A device or pipe could be read without end.
     if (!info.isFile()) {
-        SetReadError(QStringLiteral("it is not a regular file"));
+        SetReadProblem(TFileProblem::TKind::NotRegularFile);
         return;
     }
     QFile file(aFileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        SetReadError(file.errorString());
+        SetReadProblem(TFileProblem::TKind::System, file.errorString());
         return;
     }
     // QIODevice::read(n) allocates n bytes up front: a large file is read
@@ -245,32 +240,32 @@ TIniFile::TIniFile(const QString& aFileName) : FFileName(aFileName)
     if (!tooLarge && bytes.size() > info.size() && bytes.size() <= MaxFileSize)
         bytes += file.read(MaxFileSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError) {
-        SetReadError(file.errorString());
+        SetReadProblem(TFileProblem::TKind::System, file.errorString());
         return;
     }
     // A photo given for a label (arguments swapped) is named as what it is, whatever its size.
     if (const QString picture = PictureKind(bytes.left(SignatureSize)); !picture.isEmpty()) {
-        SetReadError(QStringLiteral("not a label file (it is a %1)").arg(picture));
+        SetReadProblem(TFileProblem::TKind::NotLabelFile, picture);
         return;
     }
     if (tooLarge || bytes.size() > MaxFileSize) {
-        SetReadError(TooLargeReason());
+        SetReadProblem(TFileProblem::TKind::TooLarge);
         return;
     }
     Decode(bytes);
     bytes = QByteArray();  // before the indexes are built
     if (FText.contains(QChar(0))) {
         FText.clear();
-        SetReadError(QStringLiteral("not a label file (it holds binary data)"));
+        SetReadProblem(TFileProblem::TKind::NotLabelFile);
         return;
     }
     Parse();
 }
 
-void TIniFile::SetReadError(const QString& aReason)
+void TIniFile::SetReadProblem(TFileProblem::TKind aKind, const QString& aDetail)
 {
-    FReadReason = aReason;
-    FReadError = QStringLiteral("Unable to read %1: %2").arg(FFileName, aReason);
+    FReadProblem = aKind == TFileProblem::TKind::System ? TFileProblem::FromText(FFileName, false, aDetail)
+                                                        : TFileProblem::Of(aKind, FFileName, false, aDetail);
 }
 
 void TIniFile::Decode(const QByteArray& aBytes)
@@ -660,19 +655,22 @@ QByteArray TIniFile::Contents() const
     return bytes;
 }
 
-QString TIniFile::Commit()
+TFileProblem TIniFile::Commit()
 {
     // Writing what little was read over a file that could not be read would lose it.
-    if (!FReadError.isEmpty())
-        return WriteFailure(FFileName, FReadReason);
+    if (!FReadProblem.IsNone()) {
+        TFileProblem refused = FReadProblem;
+        refused.Writing = true;
+        return refused;
+    }
     if (FExists && !FChanged)
         return {};
     const QByteArray contents = Contents();
     // Such a file could not be read again.
     if (contents.size() > MaxFileSize)
-        return WriteFailure(FFileName, TooLargeReason());
-    const QString failure = WriteFileAtomically(FFileName, contents);
-    if (!failure.isEmpty())
+        return TFileProblem::Of(TFileProblem::TKind::TooLarge, FFileName, true);
+    const TFileProblem failure = WriteFileAtomically(FFileName, contents);
+    if (!failure.IsNone())
         return failure;
     FExists = true;
     FChanged = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "label/file_problem.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -41,11 +43,12 @@ public:
     const QString& FileName() const { return FFileName; }
     // False when no file of that name existed at opening (every key then reads its default).
     bool Exists() const { return FExists; }
-    // Non-empty when the file exists but was not read: "Unable to read <file>:
-    // <reason>", the reason being a folder, an I/O error, "not a label file
-    // (...)" or "too large to be a label file (over 1 MB)". Every key then
-    // reads its default and Commit() refuses to write over the file.
-    const QString& ReadError() const { return FReadError; }
+    // A problem when the file exists but was not read: a folder, a system
+    // error, not a label file (a picture, binary data), too large. Every key
+    // then reads its default and Commit() refuses to write over the file.
+    const TFileProblem& ReadProblem() const { return FReadProblem; }
+    // ReadProblem() in English ("Unable to read <file>: <reason>"), or empty.
+    QString ReadError() const { return FileProblemText(FReadProblem); }
 
     bool HasSection(const QString& aSection) const;
     bool HasKey(const QString& aSection, const QString& aKey) const;
@@ -57,9 +60,9 @@ public:
     void WriteInteger(const QString& aSection, const QString& aKey, int32_t aValue);
     void WriteBool(const QString& aSection, const QString& aKey, bool aValue);
 
-    // Writes the file atomically (temporary file, then rename). Returns an
-    // empty string on success, else "Unable to write to <file>: <reason>".
-    QString Commit();
+    // Writes the file atomically (temporary file, then rename). Returns no
+    // problem on success, else the file and why it was not written.
+    TFileProblem Commit();
 
     // Serialised contents as Commit() would write them.
     QByteArray Contents() const;
@@ -95,7 +98,7 @@ private:
         int Index = 0;
     };
 
-    void SetReadError(const QString& aReason);
+    void SetReadProblem(TFileProblem::TKind aKind, const QString& aDetail = {});
     void Decode(const QByteArray& aBytes);
     void Parse();
 
@@ -118,8 +121,7 @@ private:
 
     QString FFileName;
     bool FExists = false;
-    QString FReadError;
-    QString FReadReason;  // FReadError without the file name
+    TFileProblem FReadProblem;
     TEncoding FEncoding = TEncoding::Utf8;
     bool FBom = false;  // a UTF-8 file that began with a byte-order mark
     QString FNewline = QStringLiteral("\n");

@@ -11,7 +11,7 @@ TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
     const TIniFile file(aFile);
     TLoadReport report;
     report.FileFound = file.Exists();
-    report.ReadError = file.ReadError();
+    report.ReadError = file.ReadProblem();
     Folder = QFileInfo(aFile).absolutePath();
     // A file that cannot be read reads as empty: every key takes its default.
     FLabelName.LoadFromFile(file, report.Errors);
@@ -28,14 +28,13 @@ TLoadReport TLabelDocument::LoadFromFile(const QString& aFile)
     // A text of some other kind reads as a label of defaults; say so.
     const QStringList sections = {FLabelName.Id, FLabelType.Id, FLabelSub1.Id, FLabelSub2.Id, FLabelDate.Id,
                                   FLabelBg.Id, FLabelRing1.Id, FLabelRing2.Id, FLabelRing3.Id, FLabelRing4.Id};
-    if (file.Exists() && report.ReadError.isEmpty()
+    if (file.Exists() && report.ReadError.IsNone()
         && std::none_of(sections.begin(), sections.end(), [&](const QString& aId) { return file.HasSection(aId); }))
-        report.Warnings.append(QStringLiteral("the file holds none of the label's sections ([%1]): every value is the default")
-                                   .arg(sections.join(QLatin1String("], ["))));
+        report.Warnings.append({TLoadProblem::TKind::NoSections, {}, {}, {}, aFile});
     return report;
 }
 
-QString TLabelDocument::SaveToFile(const QString& aFile) const
+TFileProblem TLabelDocument::SaveToFile(const QString& aFile) const
 {
     TIniFile file(aFile);
     FLabelName.SaveToFile(file);
@@ -80,16 +79,20 @@ TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc)
     const QFileInfo info(aFile);
     if (info.exists() && !info.isFile()) {
         read.Error = QStringLiteral("%1: not a label file").arg(aFile);
+        read.Report.FileFound = true;
+        read.Report.ReadError = TFileProblem::Of(
+            info.isDir() ? TFileProblem::TKind::Folder : TFileProblem::TKind::NotRegularFile, aFile, false);
         return read;
     }
-    const TLoadReport report = aDoc.LoadFromFile(aFile);
+    read.Report = aDoc.LoadFromFile(aFile);
+    const TLoadReport& report = read.Report;
     if (!report.FileFound)
         read.Error = QStringLiteral("%1: no such label file").arg(aFile);
     // Not read at all (not a label file, too large): refused rather than
     // rendered from defaults. The message names the file.
-    else if (!report.ReadError.isEmpty())
-        read.Error = report.ReadError;
+    else if (!report.ReadError.IsNone())
+        read.Error = FileProblemText(report.ReadError);
     else
-        read.Warnings = report.Errors + report.Warnings;
+        read.Warnings = LoadProblemTexts(report.Errors) + LoadProblemTexts(report.Warnings);
     return read;
 }

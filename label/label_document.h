@@ -1,5 +1,6 @@
 #pragma once
 
+#include "label/file_problem.h"
 #include "label/label_elements.h"
 
 #include <QString>
@@ -9,22 +10,20 @@
 struct TLoadReport
 {
     bool FileFound = false;  // false: no such file; every key took its default
-    // Non-empty when the file exists but was not read at all, naming it and
-    // why: a folder, an I/O error, "not a label file" (a picture, binary
-    // data), "too large to be a label file". Every key took its default;
-    // callers refuse such a file rather than use the defaults.
-    QString ReadError;
-    // Colour values that could not be read, each with its section and key:
-    // "[Back] Color: ''orange'' is not a valid integer value". Those keys took
-    // their defaults.
-    QStringList Errors;
-    // Notices that do not stop the label from being used, each a whole
-    // message: a picture that is not there or cannot be drawn, a file that
-    // holds none of the label's sections.
-    QStringList Warnings;
+    // A problem when the file exists but was not read at all: a folder, a
+    // system error, not a label file (a picture, binary data), too large.
+    // Every key took its default; callers refuse such a file rather than use
+    // the defaults.
+    TFileProblem ReadError;
+    // Colour values that could not be read, each with its section, key and
+    // text. Those keys took their defaults.
+    QList<TLoadProblem> Errors;
+    // Notices that do not stop the label from being used: a picture that is
+    // not there, a file that holds none of the label's sections.
+    QList<TLoadProblem> Warnings;
 
     // The file was read and every value in it taken; warnings do not count.
-    bool Ok() const { return ReadError.isEmpty() && Errors.isEmpty(); }
+    bool Ok() const { return ReadError.IsNone() && Errors.isEmpty(); }
 };
 
 struct TLabelRead;
@@ -58,8 +57,8 @@ public:
     TLoadReport LoadFromFile(const QString& aFile);
 
     // Writes every element into aFile, keeping every other line of an existing
-    // file; atomic. Returns an empty string or "Unable to write to <file>: <reason>".
-    QString SaveToFile(const QString& aFile) const;
+    // file; atomic. Returns no problem, or the file and why it was not written.
+    TFileProblem SaveToFile(const QString& aFile) const;
 
     // Text element by the tag of its controls: 1 Name, 2 Type, 3 Sub1, 4 Sub2, 5 Date;
     // nullptr for any other tag.
@@ -74,11 +73,13 @@ public:
 // A label file read to be rendered: Error names the file when it is not there
 // or cannot be used at all (a folder, not a label file, too large), and the
 // label is then not to be rendered; Warnings are the load report's colour
-// errors and warnings, to be told but not to stop it.
+// errors and warnings, to be told but not to stop it. Both in English, as
+// merovik-render prints them; Report holds the same as values.
 struct TLabelRead
 {
     QString Error;
     QStringList Warnings;
+    TLoadReport Report;
 
     bool Ok() const { return Error.isEmpty(); }
 };

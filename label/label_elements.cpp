@@ -12,13 +12,14 @@ namespace {
 // section and key ("[Back] Color: ..."), so the user finds the line; the
 // caller goes on with the other keys, so one bad value does not leave half a label.
 uint32_t ReadColor(const TIniFile& aFile, const QString& aSection, const QString& aKey,
-                   uint32_t aDefault, QStringList& aErrors)
+                   uint32_t aDefault, QList<TLoadProblem>& aErrors)
 {
     if (!aFile.HasKey(aSection, aKey))
         return aDefault;
-    const TColorConversion conversion = StringToColor(aFile.ReadString(aSection, aKey, QString()));
+    const QString text = aFile.ReadString(aSection, aKey, QString());
+    const TColorConversion conversion = StringToColor(text);
     if (!conversion.Ok) {
-        aErrors.append(QStringLiteral("[%1] %2: ").arg(aSection, aKey) + conversion.Error);
+        aErrors.append({TLoadProblem::TKind::BadColor, aSection, aKey, text, {}});
         return aDefault;
     }
     return conversion.Value;
@@ -32,6 +33,30 @@ bool IsExistingFile(const QString& aPath)
 
 } // namespace
 
+QString LoadProblemText(const TLoadProblem& aProblem)
+{
+    switch (aProblem.Kind) {
+    case TLoadProblem::TKind::BadColor:
+        return QStringLiteral("[%1] %2: ").arg(aProblem.Section, aProblem.Key) + InvalidIntegerMessage(aProblem.Value);
+    case TLoadProblem::TKind::MissingBackground:
+        return QStringLiteral("background photo \"%1\": not found").arg(aProblem.File);
+    case TLoadProblem::TKind::MissingMiddle:
+        return QStringLiteral("middle picture \"%1\": not found").arg(aProblem.File);
+    case TLoadProblem::TKind::NoSections:
+        return QStringLiteral("the file holds none of the label's sections ([%1]): every value is the default")
+            .arg(QStringLiteral("Name], [Type], [Sub1], [Sub2], [Date], [Back], [Ring1], [Ring2], [Ring3], [Ring4"));
+    }
+    return {};
+}
+
+QStringList LoadProblemTexts(const QList<TLoadProblem>& aProblems)
+{
+    QStringList texts;
+    for (const TLoadProblem& problem : aProblems)
+        texts << LoadProblemText(problem);
+    return texts;
+}
+
 QString ResolvePicturePath(const QString& aPath, const QString& aFolder)
 {
     if (aPath.isEmpty() || aFolder.isEmpty() || QDir::isAbsolutePath(aPath))
@@ -40,7 +65,7 @@ QString ResolvePicturePath(const QString& aPath, const QString& aFolder)
     return QFileInfo(beside).isFile() ? beside : aPath;
 }
 
-void TLabelText::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+void TLabelText::LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors)
 {
     Q_UNUSED(aErrors);  // a text has no colour key; FontColor is a plain integer
     FontName = aFile.ReadString(Id, QStringLiteral("FontName"), QStringLiteral("Arial"));
@@ -57,7 +82,7 @@ void TLabelText::SaveToFile(TIniFile& aFile) const
     aFile.WriteString(Id, QStringLiteral("Text"), Text);
 }
 
-void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStringList& aWarnings)
+void TLabelImage::LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors, QList<TLoadProblem>& aWarnings)
 {
     const QString folder = QFileInfo(aFile.FileName()).absolutePath();
     FileName = aFile.ReadString(Id, QStringLiteral("FileName"), QString());
@@ -66,7 +91,7 @@ void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStr
     // one that was in use is named, so its loss does not go unnoticed.
     if (!IsExistingFile(ResolvePicturePath(FileName, folder))) {
         if (!FileName.isEmpty() && !UseColor)
-            aWarnings << QStringLiteral("background photo \"%1\": not found").arg(FileName);
+            aWarnings.append({TLoadProblem::TKind::MissingBackground, Id, QStringLiteral("FileName"), {}, FileName});
         FileName.clear();
         UseColor = true;
     }
@@ -83,7 +108,7 @@ void TLabelImage::LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStr
     UsePng = aFile.ReadBool(Id, QStringLiteral("UsePng"), false);
     if (!IsExistingFile(ResolvePicturePath(PngFile, folder))) {
         if (!PngFile.isEmpty() && UsePng)
-            aWarnings << QStringLiteral("middle picture \"%1\": not found").arg(PngFile);
+            aWarnings.append({TLoadProblem::TKind::MissingMiddle, Id, QStringLiteral("PngFile"), {}, PngFile});
         PngFile.clear();
         UsePng = false;
     }
@@ -105,7 +130,7 @@ void TLabelImage::SaveToFile(TIniFile& aFile) const
     aFile.WriteInteger(Id, QStringLiteral("PngWidth"), PngWidth);
 }
 
-void TLabelItem::LoadFromFile(const TIniFile& aFile, QStringList& aErrors)
+void TLabelItem::LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors)
 {
     Use = aFile.ReadBool(Id, QStringLiteral("Use"), true);
     Color = ReadColor(aFile, Id, QStringLiteral("Color"), ColorBlack, aErrors);

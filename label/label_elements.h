@@ -1,10 +1,36 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 
 class TIniFile;
+
+// A value of a label file that could not be used, as a value: the editor and
+// merovik-render word it.
+struct TLoadProblem
+{
+    enum class TKind {
+        BadColor,           // Section, Key, Value: a colour that cannot be read; it took its default
+        MissingBackground,  // File: the background photo in use is not there; the plain colour shows
+        MissingMiddle,      // File: the middle picture in use is not there; it is left out
+        NoSections,         // the file holds none of the label's sections: every value is the default
+    };
+
+    TKind Kind = TKind::BadColor;
+    QString Section;
+    QString Key;
+    QString Value;
+    QString File;
+
+    bool operator==(const TLoadProblem&) const = default;
+};
+
+// In English, as merovik-render prints it: "[Back] Color: ''orange'' is not
+// a valid integer value", "background photo "x.jpg": not found".
+QString LoadProblemText(const TLoadProblem& aProblem);
+QStringList LoadProblemTexts(const QList<TLoadProblem>& aProblems);
 
 // A picture path as stored in a label file, as a path to open: a relative
 // path is looked for in aFolder (the folder of the file it was read from)
@@ -24,7 +50,7 @@ public:
     uint32_t FontColor = 0;
 
     // Reads the section Id; conversion errors are appended to aErrors.
-    void LoadFromFile(const TIniFile& aFile, QStringList& aErrors);
+    void LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors);
     void SaveToFile(TIniFile& aFile) const;
 
     bool operator==(const TLabelText&) const = default;
@@ -51,7 +77,7 @@ public:
     int32_t PngWidth = 0;
 
     // As the other elements; a picture that is not there is named in aWarnings.
-    void LoadFromFile(const TIniFile& aFile, QStringList& aErrors, QStringList& aWarnings);
+    void LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors, QList<TLoadProblem>& aWarnings);
     void SaveToFile(TIniFile& aFile) const;
 
     bool operator==(const TLabelImage&) const = default;
@@ -67,7 +93,7 @@ public:
     bool Use = false;
     uint32_t Color = 0;
 
-    void LoadFromFile(const TIniFile& aFile, QStringList& aErrors);
+    void LoadFromFile(const TIniFile& aFile, QList<TLoadProblem>& aErrors);
     void SaveToFile(TIniFile& aFile) const;
 
     bool operator==(const TLabelItem&) const = default;

@@ -32,7 +32,7 @@ int TotalCopies(const QList<TPrintJob>& aJobs)
 
 // Sets the paper and no margins. Full-page mode puts the painter's origin on
 // the paper's corner, also on a printer that cannot print there.
-QString PreparePaper(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
+TPrintError PreparePaper(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
     const TSheetLayout& layout = aSettings.Layout;
     const QSizeF paper = PrintPaperSize(aSettings);
@@ -42,7 +42,7 @@ QString PreparePaper(QPagedPaintDevice& aDevice, const TPrintSettings& aSettings
     QPageLayout page(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
     page.setMode(QPageLayout::FullPageMode);
     if (!aDevice.setPageLayout(page))
-        return QStringLiteral("the printer does not take paper of %1 × %2 mm").arg(paper.width()).arg(paper.height());
+        return {TPrintError::TKind::PaperRefused, paper, 0, {}, {}};
     return {};
 }
 
@@ -58,14 +58,14 @@ QTransform PageTransform(const QPagedPaintDevice& aDevice, const TPrintSettings&
     return LayoutToPage(aSettings, page.fullRect(QPageLayout::Millimeter).size()) * toDevice;
 }
 
-// Starts painting on aDevice with its paper set; an empty string on success.
-QString BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
+// Starts painting on aDevice with its paper set; no error on success.
+TPrintError BeginPages(QPainter& aPainter, QPagedPaintDevice& aDevice, const TPrintSettings& aSettings)
 {
-    const QString paper = PreparePaper(aDevice, aSettings);
-    if (!paper.isEmpty())
+    const TPrintError paper = PreparePaper(aDevice, aSettings);
+    if (!paper.IsNone())
         return paper;
     if (!aPainter.begin(&aDevice))
-        return QStringLiteral("cannot start printing");
+        return {TPrintError::TKind::CannotStart, {}, 0, {}, {}};
     return {};
 }
 
@@ -271,6 +271,29 @@ TPrintShopMarks PrintShopMarks(const TPrintSettings& aSettings, const QList<int>
     return marks;
 }
 
+QString PrintErrorText(const TPrintError& aError)
+{
+    switch (aError.Kind) {
+    case TPrintError::TKind::None: return {};
+    case TPrintError::TKind::PaperRefused:
+        return QStringLiteral("the printer does not take paper of %1 × %2 mm")
+            .arg(aError.Paper.width())
+            .arg(aError.Paper.height());
+    case TPrintError::TKind::CannotStart: return QStringLiteral("cannot start printing");
+    case TPrintError::TKind::CannotStartPage: return QStringLiteral("cannot start page %1").arg(aError.Page);
+    case TPrintError::TKind::File: return FileProblemText(aError.File);
+    case TPrintError::TKind::PrintShopMarks:
+        return QStringLiteral("cannot add the print-shop marks: %1").arg(aError.Detail);
+    }
+    return {};
+}
+
+QString PrintWarningText(const TPrintWarning& aWarning)
+{
+    return (aWarning.Middle ? QStringLiteral("middle picture \"%1\": %2") : QStringLiteral("background photo \"%1\": %2"))
+        .arg(aWarning.File, aWarning.Problem.Reason());
+}
+
 QTransform TCalibration::Transform() const
 {
     return QTransform(ScaleX / 100, 0, 0, ScaleY / 100, OffsetX, OffsetY);
@@ -357,7 +380,7 @@ TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
 
     QPainter painter;
     result.Error = BeginPages(painter, aDevice, aSettings);
-    if (!result.Error.isEmpty())
+    if (!result.Error.IsNone())
         return result;
     const QTransform page = PageTransform(aDevice, aSettings);
     // The background reaches the bleed past the cut, which on a product may
@@ -388,7 +411,7 @@ TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         if (placement.Page + 1 > result.Pages) {
             finishPage();
             if (!aDevice.newPage()) {
-                result.Error = QStringLiteral("cannot start page %1").arg(placement.Page + 1);
+                result.Error = {TPrintError::TKind::CannotStartPage, {}, placement.Page + 1, {}, {}};
                 break;
             }
             result.Pages = placement.Page + 1;
@@ -399,11 +422,11 @@ TPrintResult PaintLabels(QPagedPaintDevice& aDevice, const QList<TPrintJob>& aJo
         aRenderer.Paint(painter, aJobs[placement.Job].Document);
         pagePositions << placement.Position;
         ++result.Labels;
-        for (const QString& text : aRenderer.Report().Warnings()) {
-            const TPrintWarning warning{placement.Job, text};
-            if (!result.Warnings.contains(warning))
+        const TRenderReport& report = aRenderer.Report();
+        for (const TPrintWarning& warning : {TPrintWarning{placement.Job, false, report.BackgroundFile, report.Background},
+                                             TPrintWarning{placement.Job, true, report.MiddleFile, report.Middle}})
+            if (!warning.Problem.IsNone() && !result.Warnings.contains(warning))
                 result.Warnings << warning;
-        }
         if (aProgress && !aProgress(result.Labels, int(placements.size()))) {
             result.Cancelled = true;
             break;
@@ -430,7 +453,7 @@ TPrintResult PrintCalibrationPage(QPagedPaintDevice& aDevice, const TPrintSettin
 
     QPainter painter;
     result.Error = BeginPages(painter, aDevice, settings);
-    if (!result.Error.isEmpty())
+    if (!result.Error.IsNone())
         return result;
     result.Pages = 1;
     const TSheetLayout& layout = aSettings.Layout;

@@ -2,6 +2,7 @@
 
 #include "label/label_document.h"
 #include "print/print_layout.h"
+#include "render/picture_cache.h"
 
 #include <QLineF>
 #include <QList>
@@ -125,23 +126,53 @@ QList<TPlacement> PlaceLabels(const QList<TPrintJob>& aJobs, const TPrintSetting
 struct TPrintWarning
 {
     int Job = 0;
-    QString Text;  // names the picture and why
+    bool Middle = false;  // the middle picture, else the background photo
+    QString File;         // as the document holds it
+    TPictureProblem Problem;
 
     bool operator==(const TPrintWarning&) const = default;
+};
+
+// Why a print run stopped after it began: the device could not be painted on
+// or the file not written.
+struct TPrintError
+{
+    enum class TKind {
+        None,
+        PaperRefused,  // Paper: the size the printer does not take
+        CannotStart,   // the painter could not begin on the device
+        CannotStartPage,  // Page: the page (from 1) the device would not begin
+        File,          // File: the PDF file could not be written
+        PrintShopMarks,  // Detail: why the print shop's boxes, die line or crop marks could not be added
+    };
+
+    TKind Kind = TKind::None;
+    QSizeF Paper;
+    int Page = 0;
+    TFileProblem File;
+    QString Detail;  // the PDF library's own words
+
+    bool IsNone() const { return Kind == TKind::None; }
+    bool operator==(const TPrintError&) const = default;
 };
 
 // What a print run did.
 struct TPrintResult
 {
     TPrintProblem Problem;  // refused before anything was painted
-    QString Error;          // the device could not be painted on or the file not written
+    TPrintError Error;
     QList<TPrintWarning> Warnings;  // each once per job, however many copies
     int Pages = 0;
     int Labels = 0;
     bool Cancelled = false;
 
-    bool Ok() const { return Problem.IsNone() && Error.isEmpty() && !Cancelled; }
+    bool Ok() const { return Problem.IsNone() && Error.IsNone() && !Cancelled; }
 };
+
+// In English, as merovik-render prints them.
+QString PrintErrorText(const TPrintError& aError);
+// "background photo "x.jpg": not found"
+QString PrintWarningText(const TPrintWarning& aWarning);
 
 // Told after each label painted (aDone of aTotal); returning false stops the run.
 using TPrintProgress = std::function<bool(int aDone, int aTotal)>;

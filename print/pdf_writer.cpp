@@ -35,7 +35,8 @@ TPrintResult WritePdf(const QString& aFileName, const QString& aTitle,
     QByteArray bytes;
     TPrintResult result = MakePdf(bytes, aTitle, aPaint);
     if (result.Ok())
-        result.Error = WriteFileAtomically(aFileName, bytes);
+        if (TFileProblem failure = WriteFileAtomically(aFileName, bytes); !failure.IsNone())
+            result.Error = {TPrintError::TKind::File, {}, 0, std::move(failure), {}};
     return result;
 }
 
@@ -65,7 +66,7 @@ TPrintResult PrintLabelsForShop(QByteArray& aBytes, const QList<TPrintJob>& aJob
     const QString error = AddPrintShopMarks(aBytes, aSettings, pages);
     if (!error.isEmpty()) {
         aBytes.clear();
-        result.Error = QStringLiteral("cannot add the print-shop marks: %1").arg(error);
+        result.Error = {TPrintError::TKind::PrintShopMarks, {}, 0, {}, error};
     }
     return result;
 }
@@ -85,7 +86,8 @@ TPrintResult WriteLabelsPdf(const QString& aFileName, const QList<TPrintJob>& aJ
     QByteArray bytes;
     TPrintResult result = PrintLabelsForShop(bytes, aJobs, aSettings, aRenderer, aProgress);
     if (result.Ok())
-        result.Error = WriteFileAtomically(aFileName, bytes);
+        if (TFileProblem failure = WriteFileAtomically(aFileName, bytes); !failure.IsNone())
+            result.Error = {TPrintError::TKind::File, {}, 0, std::move(failure), {}};
     return result;
 }
 

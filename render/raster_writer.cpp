@@ -210,22 +210,22 @@ TEncodedPicture PngBytes(const QImage& aImage)
     return {QByteArray(reinterpret_cast<const char*>(job.Bytes.data()), qsizetype(job.Bytes.size())), {}};
 }
 
-QString Save(const QString& aFileName, const TEncodedPicture& aPicture)
+TFileProblem Save(const QString& aFileName, const TEncodedPicture& aPicture)
 {
     if (!aPicture.Error.isEmpty())
-        return WriteFailure(aFileName, aPicture.Error);
+        return TFileProblem::Of(TFileProblem::TKind::Encoder, aFileName, true, aPicture.Error);
     // A picture the program makes never writes through a link in its folder.
     return WriteFileReplacingLinks(aFileName, aPicture.Bytes);
 }
 
 }  // namespace
 
-QString WriteJpeg(const QImage& aImage, const QString& aFileName, int aQuality)
+TFileProblem WriteJpeg(const QImage& aImage, const QString& aFileName, int aQuality)
 {
     return Save(aFileName, JpegBytes(aImage, aQuality));
 }
 
-QString WritePng(const QImage& aImage, const QString& aFileName)
+TFileProblem WritePng(const QImage& aImage, const QString& aFileName)
 {
     return Save(aFileName, PngBytes(aImage));
 }
@@ -240,7 +240,7 @@ TEncodedPicture EncodeRaster(const QImage& aImage, const QString& aFormat, int a
     return {{}, QStringLiteral("unsupported picture format \"%1\"").arg(aFormat)};
 }
 
-QString WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality)
+TFileProblem WriteRaster(const QImage& aImage, const QString& aFileName, const QString& aFormat, int aQuality)
 {
     return Save(aFileName, EncodeRaster(aImage, aFormat, aQuality));
 }

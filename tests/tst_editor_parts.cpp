@@ -2,7 +2,10 @@
 // wording of a merge table's errors.
 #include "editor/dialogs.h"
 #include "editor/merge_messages.h"
+#include "editor/messages.h"
 #include "editor/program_paths.h"
+
+#include <cerrno>
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -22,6 +25,9 @@ private slots:
     void errorBoxText();
     void mergeErrorsInDutch_data();
     void mergeErrorsInDutch();
+    void messagesInDutch_data();
+    void messagesInDutch();
+    void quotedMessagesStay();
 };
 
 void TstEditorParts::initTestCase()
@@ -172,6 +178,88 @@ void TstEditorParts::mergeErrorsInDutch()
     words.remove(QRegularExpression(QStringLiteral("\\((Name|Type|Sub1|Sub2|Date|FileName|PngFile|Copies|File)\\)")));
     const QRegularExpressionMatch match = english.match(words);
     QVERIFY2(!match.hasMatch(), qPrintable(match.captured() + " in: " + text));
+}
+
+void TstEditorParts::messagesInDutch_data()
+{
+    using TFile = TFileProblem::TKind;
+    using TPicture = TPictureProblem::TKind;
+    const QString label = QStringLiteral("/kazen/gouda.lbl");
+    const auto file = [&](TFile aKind, bool aWriting, const QString& aDetail = {}) {
+        return FileProblemMessage(TFileProblem::Of(aKind, label, aWriting, aDetail));
+    };
+    const auto system = [&](int aCode) { return FileProblemMessage(TFileProblem::FromCode(label, false, aCode)); };
+    const auto picture = [](TPicture aKind, const QString& aDetail = {}) {
+        return PrintWarningMessage({0, false, QStringLiteral("foto.jpg"), {aKind, QSize(9000, 9000), aDetail}});
+    };
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("names");  // what it still names
+    QTest::newRow("no space") << system(ENOSPC) << label;
+    QTest::newRow("quota") << system(EDQUOT) << label;
+    QTest::newRow("permission") << system(EACCES) << label;
+    QTest::newRow("not permitted") << system(EPERM) << label;
+    QTest::newRow("read-only") << system(EROFS) << label;
+    QTest::newRow("not found") << system(ENOENT) << label;
+    QTest::newRow("name too long") << system(ENAMETOOLONG) << label;
+    QTest::newRow("file too large") << system(EFBIG) << label;
+    QTest::newRow("is a folder") << system(EISDIR) << label;
+    QTest::newRow("system text matched") << FileProblemMessage(TFileProblem::FromText(label, true, qt_error_string(ENOSPC)))
+                                         << label;
+    QTest::newRow("no such file") << NoSuchFileMessage(label) << label;
+    QTest::newRow("folder") << file(TFile::Folder, true) << label;
+    QTest::newRow("device") << file(TFile::NotRegularFile, false) << label;
+    QTest::newRow("too large") << file(TFile::TooLarge, false) << label;
+    QTest::newRow("binary data") << file(TFile::NotLabelFile, false) << label;
+    QTest::newRow("encoder") << file(TFile::Encoder, true, QStringLiteral("JPEG")) << label;
+    QTest::newRow("delete") << DeleteFailedMessage(label, EACCES, qt_error_string(EACCES)) << label;
+    QTest::newRow("missing photo") << LoadProblemMessage({TLoadProblem::TKind::MissingBackground, {}, {}, {}, label})
+                                   << label;
+    QTest::newRow("missing middle") << LoadProblemMessage({TLoadProblem::TKind::MissingMiddle, {}, {}, {}, label})
+                                    << label;
+    QTest::newRow("no sections") << LoadProblemMessage({TLoadProblem::TKind::NoSections, {}, {}, {}, label}) << label;
+    QTest::newRow("picture not found") << picture(TPicture::NotFound) << "foto.jpg";
+    QTest::newRow("picture unreadable") << picture(TPicture::Unreadable, qt_error_string(EACCES)) << "foto.jpg";
+    QTest::newRow("not a picture") << picture(TPicture::NotAPicture) << "foto.jpg";
+    QTest::newRow("damaged") << picture(TPicture::Damaged) << "foto.jpg";
+    QTest::newRow("picture too large") << picture(TPicture::TooLarge) << "9000";
+    QTest::newRow("paper refused") << PrintErrorMessage({TPrintError::TKind::PaperRefused, QSizeF(210.5, 297), 0, {}, {}})
+                                   << "210,5";
+    QTest::newRow("cannot start") << PrintErrorMessage({TPrintError::TKind::CannotStart, {}, 0, {}, {}}) << "";
+    QTest::newRow("page") << PrintErrorMessage({TPrintError::TKind::CannotStartPage, {}, 3, {}, {}}) << "3";
+    QTest::newRow("print-shop marks") << PrintErrorMessage({TPrintError::TKind::PrintShopMarks, {}, 0, {}, QStringLiteral("#9 xref")})
+                                      << "#9 xref";
+    QTest::newRow("pdf file") << PrintErrorMessage({TPrintError::TKind::File, {}, 0, TFileProblem::FromCode(label, true, EROFS), {}})
+                              << label;
+}
+
+void TstEditorParts::messagesInDutch()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, names);
+    QVERIFY2(message.contains(names), qPrintable(message));
+    // Words of the system's English texts and of the English wording.
+    static const QRegularExpression english(QStringLiteral(
+        "\\b(unable|the|file|not|found|no|such|space|left|permission|denied|read|write|folder|too|large|"
+        "device|damaged|picture|photo|cannot|page|system|error|to)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = english.match(message);
+    QVERIFY2(!match.hasMatch(), qPrintable(message + QStringLiteral(" [") + match.captured() + ']'));
+}
+
+// The texts the program has always used for a label or settings file it
+// could not write, and for a colour it could not read, stay as they were;
+// their reasons are Dutch all the same.
+void TstEditorParts::quotedMessagesStay()
+{
+    const QString label = QStringLiteral("/kazen/gouda.lbl");
+    QCOMPARE(LabelWriteMessage(TFileProblem::FromCode(label, true, ENOSPC)),
+             QStringLiteral("Unable to write to /kazen/gouda.lbl: de schijf is vol"));
+    QCOMPARE(LoadProblemMessage({TLoadProblem::TKind::BadColor, QStringLiteral("Back"), QStringLiteral("Color"),
+                                 QStringLiteral("oranje"), {}}),
+             QStringLiteral("[Back] Color: ''oranje'' is not a valid integer value"));
+    // An error number without a wording of its own keeps the system's text.
+    QCOMPARE(SystemReasonText(EXDEV, QStringLiteral("Invalid cross-device link")),
+             QStringLiteral("Invalid cross-device link"));
 }
 
 QTEST_MAIN(TstEditorParts)

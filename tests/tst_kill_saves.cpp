@@ -73,7 +73,7 @@ int SaveLoop(const QString& aFolder)
     const QDir folder(aFolder);
     for (qint64 save = 0;; ++save) {
         const QString file = folder.filePath(FileNames()[FileOfSave(save)]);
-        const QString error = versions[VersionOfSave(save)].SaveToFile(file);
+        const QString error = FileProblemText(versions[VersionOfSave(save)].SaveToFile(file));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
@@ -136,7 +136,7 @@ void TstKillSaves::initTestCase()
     QVERIFY(dir.isValid());
     const QString file = dir.filePath(QStringLiteral("versions.lbl"));
     for (const int version : {0, 1, 0}) {
-        QCOMPARE(Version(version).SaveToFile(file), QString());
+        QCOMPARE(FileProblemText(Version(version).SaveToFile(file)), QString());
         const QByteArray bytes = ReadAll(file);
         if (!FComplete[version].contains(bytes))
             FComplete[version].append(bytes);

@@ -1,4 +1,5 @@
 #include "kit/color_selector.h"
+#include "kit/decimal_spin_box.h"
 #include "kit/icons.h"
 #include "kit/repeat_button.h"
 #include "kit/spin_edit.h"
@@ -26,6 +27,8 @@ private slots:
     void spinEdit();
     void repeatButtonRepeatsWhileHeld();
     void icons();
+    void decimalComma_data();
+    void decimalComma();
 };
 
 void TestKit::initTestCase()
@@ -161,6 +164,45 @@ void TestKit::icons()
         QVERIFY2(opaque > 24 * 24 / 5 && opaque < 24 * 24, qPrintable(MerovikIconPath(index)));
     }
     QVERIFY(MerovikIcon(MerovikIconCount).isNull());
+}
+
+void TestKit::decimalComma_data()
+{
+    QTest::addColumn<QString>("systemLocale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("value");
+    for (const QString& locale : {QStringLiteral("C"), QStringLiteral("en_US"), QStringLiteral("nl_NL")}) {
+        QTest::newRow(qPrintable(locale + " comma")) << locale << "1,5" << 1.5;
+        QTest::newRow(qPrintable(locale + " point")) << locale << "1.5" << 1.5;
+        QTest::newRow(qPrintable(locale + " negative")) << locale << "-2,25" << -2.25;
+        QTest::newRow(qPrintable(locale + " whole")) << locale << "12" << 12.0;
+        // Never ten times what was typed: a second sign is refused, not a separator.
+        QTest::newRow(qPrintable(locale + " two signs")) << locale << "1,5,0" << 1.5;
+    }
+}
+
+void TestKit::decimalComma()
+{
+    QFETCH(QString, systemLocale);
+    QFETCH(QString, typed);
+    QFETCH(double, value);
+    const QLocale before;
+    QLocale::setDefault(QLocale(systemLocale));
+    TDecimalSpinBox box;
+    box.setRange(-20, 20);
+    box.setDecimals(2);
+    box.setSuffix(QStringLiteral(" mm"));
+    box.setValue(3);
+    QCOMPARE(box.text(), QStringLiteral("3,00 mm"));
+    box.show();
+    QLineEdit* edit = box.findChild<QLineEdit*>();
+    QVERIFY(edit);
+    edit->selectAll();
+    QTest::keyClicks(edit, typed);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    QLocale::setDefault(before);
+    QCOMPARE(box.value(), value);
+    QCOMPARE(box.text(), box.locale().toString(value, 'f', 2) + QStringLiteral(" mm"));
 }
 
 QTEST_MAIN(TestKit)

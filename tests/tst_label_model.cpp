@@ -72,7 +72,7 @@ class TstLabelModel : public QObject
     QByteArray Saved(const TLabelDocument& aDoc) const
     {
         QFile::remove(Path("saved.lbl"));
-        return aDoc.SaveToFile(Path("saved.lbl")).isEmpty() ? ReadAll(Path("saved.lbl")) : QByteArray();
+        return FileProblemText(aDoc.SaveToFile(Path("saved.lbl"))).isEmpty() ? ReadAll(Path("saved.lbl")) : QByteArray();
     }
 
     // A label with a value other than the default in every field; its two pictures
@@ -292,7 +292,7 @@ private slots:
         ini.WriteInteger("Back", "Trans", 10);
         QCOMPARE(ini.ReadInteger("Name", "FontSize", 0), 40);
         QCOMPARE(QFile::exists(Path("a.ini")), !before.isEmpty());  // nothing reaches the disk before Commit()
-        QCOMPARE(ini.Commit(), QString());
+        QCOMPARE(FileProblemText(ini.Commit()), QString());
         QCOMPARE(ReadAll(Path("a.ini")), after);
     }
 
@@ -300,7 +300,7 @@ private slots:
     {
         TIniFile ini(Path("a.ini"));
         ini.WriteString("Name", "Text", "Gouda\n[Ring1]\r\nUse=0");
-        QCOMPARE(ini.Commit(), QString());
+        QCOMPARE(FileProblemText(ini.Commit()), QString());
         const TIniFile reread(Path("a.ini"));
         QCOMPARE(reread.ReadString("Name", "Text", QString()), QStringLiteral("Gouda [Ring1]  Use=0"));
         QVERIFY(!reread.HasKey("Ring1", "Use"));
@@ -311,7 +311,7 @@ private slots:
         QVERIFY(WriteAll(Path("a.ini"), "[Name]\nText=Gruy\xE8re\n"));
         TIniFile ini(Path("a.ini"));
         ini.WriteString("Type", "Text", QString::fromUtf8("\u0141\u00F3d\u017A"));
-        QCOMPARE(ini.Commit(), QString());
+        QCOMPARE(FileProblemText(ini.Commit()), QString());
         QCOMPARE(ReadAll(Path("a.ini")), QByteArray("[Name]\nText=Gruy\xC3\xA8re\n\n[Type]\nText=\xC5\x81\xC3\xB3" "d\xC5\xBA\n"));
     }
 
@@ -342,7 +342,7 @@ private slots:
         QVERIFY(ini.ReadError().isEmpty());
         QCOMPARE(ini.ReadString("Name", "Text", QString()).size(), textSize);
         ini.WriteInteger("Name", "FontSize", 12);
-        QCOMPARE(ini.Commit(), QString());
+        QCOMPARE(FileProblemText(ini.Commit()), QString());
         // Whatever was there is kept byte for byte; the key is added after it.
         QVERIFY(ReadAll(Path("a.lbl")).startsWith(contents));
         QCOMPARE(TIniFile(Path("a.lbl")).ReadInteger("Name", "FontSize", 40), 12);
@@ -378,15 +378,15 @@ private slots:
         TLabelDocument doc = FilledDocument();
         const TLoadReport report = doc.LoadFromFile(path);
         QVERIFY(report.FileFound);
-        QVERIFY2(refusal.isEmpty() ? report.ReadError.isEmpty()
-                                   : report.ReadError.startsWith("Unable to read " + path + ": " + refusal),
-                 qPrintable(report.ReadError));
+        QVERIFY2(refusal.isEmpty() ? FileProblemText(report.ReadError).isEmpty()
+                                   : FileProblemText(report.ReadError).startsWith("Unable to read " + path + ": " + refusal),
+                 qPrintable(FileProblemText(report.ReadError)));
         QCOMPARE(report.Ok(), refusal.isEmpty());
         QCOMPARE(report.Warnings.size(), warning ? 1 : 0);
         QCOMPARE(doc.FLabelName.FontSize, 40);  // every key its default
         if (!refusal.isEmpty()) {
             // Nothing is written over what is not a label.
-            const QString error = doc.SaveToFile(path);
+            const QString error = FileProblemText(doc.SaveToFile(path));
             QVERIFY2(error.startsWith("Unable to write to " + path + ": " + refusal), qPrintable(error));
             QCOMPARE(ReadAll(path), contents);
         }
@@ -399,7 +399,7 @@ private slots:
         QVERIFY(WriteAll(Path("a.lbl"), before));
         TIniFile ini(Path("a.lbl"));
         ini.WriteString("Type", "Text", QString(200, QLatin1Char('x')));
-        QCOMPARE(ini.Commit(), "Unable to write to " + Path("a.lbl") + ": too large to be a label file (over 1 MB)");
+        QCOMPARE(FileProblemText(ini.Commit()), "Unable to write to " + Path("a.lbl") + ": too large to be a label file (over 1 MB)");
         QCOMPARE(ReadAll(Path("a.lbl")), before);
     }
 
@@ -411,7 +411,7 @@ private slots:
         const TLoadReport report = doc.LoadFromFile(Path("merovik.ini"));
         QVERIFY(!report.FileFound && report.Ok());
         QVERIFY(!QFile::exists(Path("merovik.ini")));
-        QCOMPARE(doc.SaveToFile(Path("a.lbl")), QString());
+        QCOMPARE(FileProblemText(doc.SaveToFile(Path("a.lbl"))), QString());
         QByteArray expected;
         for (const char* text : {"Name", "Type", "Sub1", "Sub2", "Date"})
             expected += QByteArray("[") + text + "]\nFontName=Arial\nFontSize=40\nFontColor=0\nText=\n\n";
@@ -430,7 +430,7 @@ private slots:
 
         TLabelDocument loaded;
         const TLoadReport report = loaded.LoadFromFile(Path("saved.lbl"));
-        QVERIFY2(report.FileFound && report.Ok(), qPrintable(report.Errors.join('\n') + report.ReadError));
+        QVERIFY2(report.FileFound && report.Ok(), qPrintable(LoadProblemTexts(report.Errors).join('\n') + FileProblemText(report.ReadError)));
         QCOMPARE(Saved(loaded), written);
     }
 
@@ -440,7 +440,7 @@ private slots:
         TLabelDocument doc;
         QVERIFY(doc.LoadFromFile(Path("a.lbl")).Ok());
         doc.FLabelName.Text = QStringLiteral("Jonge kaas");
-        QCOMPARE(doc.SaveToFile(Path("a.lbl")), QString());
+        QCOMPARE(FileProblemText(doc.SaveToFile(Path("a.lbl"))), QString());
         // Comments, unknown keys and spelling stay; missing keys go at the end of their own section.
         const QByteArray saved = ReadAll(Path("a.lbl"));
         QVERIFY(saved.startsWith("; Kaaslabel voor de markt\n; bewerkt met de hand\n\n[name]\ntext = Jonge kaas\n"
@@ -454,17 +454,17 @@ private slots:
 
     void unreadableColorTakesDefaultAndReadingGoesOn()
     {
-        QCOMPARE(FilledDocument().SaveToFile(Path("a.lbl")), QString());
+        QCOMPARE(FileProblemText(FilledDocument().SaveToFile(Path("a.lbl"))), QString());
         TIniFile ini(Path("a.lbl"));
         ini.WriteString("Back", "Color", "orange");
         ini.WriteString("Ring2", "Color", "");
-        QCOMPARE(ini.Commit(), QString());
+        QCOMPARE(FileProblemText(ini.Commit()), QString());
 
         TLabelDocument loaded;
         loaded.FLabelBg.Color = loaded.FLabelRing2.Color = 0x00ABCDEF;
         const TLoadReport report = loaded.LoadFromFile(Path("a.lbl"));
         // Each says where: section and key.
-        QCOMPARE(report.Errors, QStringList({"[Back] Color: ''orange'' is not a valid integer value",
+        QCOMPARE(LoadProblemTexts(report.Errors), QStringList({"[Back] Color: ''orange'' is not a valid integer value",
                                              "[Ring2] Color: '''' is not a valid integer value"}));
         TLabelDocument expected = FilledDocument();
         expected.FLabelBg.Color = 0x0000FFFF;
@@ -517,7 +517,7 @@ private slots:
         QCOMPARE(doc.FLabelSub2.Text, QString::fromUtf8("Prijs \u20AC 4,50"));
         // Every key is written back in place, so any value read wrongly shows;
         // only the pictures change, as their Windows paths name no file here.
-        QCOMPARE(doc.SaveToFile(Path("a.lbl")), QString());
+        QCOMPARE(FileProblemText(doc.SaveToFile(Path("a.lbl"))), QString());
         QByteArray expected = original;
         expected.replace("FileName=C:\\Kaas\\achtergrond.jpg\r\nUseColor=0", "FileName=\r\nUseColor=1");
         expected.replace("PngFile=C:\\Kaas\\logo.png\r\nUsePng=1", "PngFile=\r\nUsePng=0");
@@ -543,12 +543,12 @@ private slots:
         QVERIFY(QDir(FDir->path()).mkdir("folder.lbl"));
         TLabelDocument doc = FilledDocument();
         const TLoadReport report = doc.LoadFromFile(Path(target));
-        QCOMPARE(report.ReadError.contains(Path(target)), readError);
+        QCOMPARE(FileProblemText(report.ReadError).contains(Path(target)), readError);
         QVERIFY(report.Errors.isEmpty());
         QCOMPARE(doc.FLabelName.FontSize, 40);
 
         const QStringList before = Entries(FDir->path());
-        QCOMPARE(doc.SaveToFile(Path(target)), "Unable to write to " + Path(target) + ": " + reason);
+        QCOMPARE(FileProblemText(doc.SaveToFile(Path(target))), "Unable to write to " + Path(target) + ": " + reason);
         QCOMPARE(ReadAll(Path("old.lbl")), QByteArray("old"));
         QCOMPARE(Entries(FDir->path()), before);
         QVERIFY(Entries(Path("folder.lbl")).isEmpty());
@@ -567,7 +567,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &limit);
             TLabelDocument doc;
             doc.FLabelName.Text = QString(8192, QLatin1Char('x'));
-            _exit(doc.SaveToFile(path) == "Unable to write to " + path + ": " + strerror(EFBIG) ? 0 : 1);
+            _exit(FileProblemText(doc.SaveToFile(path)) == "Unable to write to " + path + ": " + strerror(EFBIG) ? 0 : 1);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);

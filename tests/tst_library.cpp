@@ -426,29 +426,42 @@ void TstLibrary::exportDrawsPendingTyping()
 void TstLibrary::drops_data()
 {
     QTest::addColumn<QStringList>("files");  // in the temporary folder; none: plain text
-    QTest::addColumn<int>("place");
+    QTest::addColumn<int>("entry");          // where the drag enters the window
+    QTest::addColumn<int>("place");          // where it moves to and is dropped
     QTest::addColumn<bool>("shift");
+    QTest::addColumn<bool>("entered");       // the entry is accepted
     QTest::addColumn<bool>("accepted");
     const QStringList label{"Gouda_6.lbl"};
     const QStringList photo{"photo.png"};
-    QTest::newRow("label file on the tabs loads") << label << int(OnTabs) << false << true;
-    QTest::newRow("label file on a text edit loads") << label << int(OnTextEdit) << false << true;
-    QTest::newRow("picture on the label picture: photo") << photo << int(OnPicture) << false << true;
-    QTest::newRow("picture with Shift: middle picture") << photo << int(OnPicture) << true << true;
-    QTest::newRow("picture on the tabs refused") << photo << int(OnTabs) << false << false;
-    QTest::newRow("picture on a text edit refused") << photo << int(OnTextEdit) << false << false;
-    QTest::newRow("two label files refused") << QStringList{"Gouda_6.lbl", "Edam.lbl"} << int(OnTabs) << false
-                                             << false;
-    QTest::newRow("text file refused") << QStringList{"notes.txt"} << int(OnPicture) << false << false;
-    QTest::newRow("folder named like a label refused") << QStringList{"map.lbl"} << int(OnTabs) << false << false;
-    QTest::newRow("plain text refused") << QStringList() << int(OnPicture) << false << false;
+    QTest::newRow("label file on the tabs loads") << label << int(OnTabs) << int(OnTabs) << false << true << true;
+    QTest::newRow("label file on a text edit loads") << label << int(OnTextEdit) << int(OnTextEdit) << false << true
+                                                     << true;
+    QTest::newRow("picture on the label picture: photo") << photo << int(OnPicture) << int(OnPicture) << false << true
+                                                         << true;
+    QTest::newRow("picture with Shift: middle picture") << photo << int(OnPicture) << int(OnPicture) << true << true
+                                                        << true;
+    QTest::newRow("picture entering over the tabs, dropped on the picture")
+        << photo << int(OnTabs) << int(OnPicture) << false << true << true;
+    QTest::newRow("picture on the tabs refused") << photo << int(OnTabs) << int(OnTabs) << false << true << false;
+    QTest::newRow("picture on a text edit refused") << photo << int(OnTextEdit) << int(OnTextEdit) << false << true
+                                                    << false;
+    QTest::newRow("two label files refused") << QStringList{"Gouda_6.lbl", "Edam.lbl"} << int(OnTabs) << int(OnTabs)
+                                             << false << false << false;
+    QTest::newRow("text file refused") << QStringList{"notes.txt"} << int(OnPicture) << int(OnPicture) << false
+                                       << false << false;
+    QTest::newRow("folder named like a label refused") << QStringList{"map.lbl"} << int(OnTabs) << int(OnTabs) << false
+                                                       << false << false;
+    QTest::newRow("plain text refused") << QStringList() << int(OnPicture) << int(OnPicture) << false << false
+                                        << false;
 }
 
 void TstLibrary::drops()
 {
     QFETCH(QStringList, files);
+    QFETCH(int, entry);
     QFETCH(int, place);
     QFETCH(bool, shift);
+    QFETCH(bool, entered);
     QFETCH(bool, accepted);
     TFixture f;
     for (const char* name : {"Gouda_6.lbl", "Edam.lbl", "notes.txt"})
@@ -458,12 +471,18 @@ void TstLibrary::drops()
     QVERIFY(QFile::copy(f.Picture(), photo));
     TFrmMain& w = f.Open();
     const TLabelDocument before = w.Document();
-    QWidget* target = place == OnPicture ? static_cast<QWidget*>(w.Image1)
-                      : place == OnTabs  ? static_cast<QWidget*>(w.pcLayout)
-                                         : static_cast<QWidget*>(w.edtName);
+    const auto widgetAt = [&w](int aPlace) {
+        return aPlace == OnPicture ? static_cast<QWidget*>(w.Image1)
+               : aPlace == OnTabs  ? static_cast<QWidget*>(w.pcLayout)
+                                   : static_cast<QWidget*>(w.edtName);
+    };
+    QWidget* target = widgetAt(place);
     // The window takes drops for its children; a text edit gets its own.
     QWidget* receiver = place == OnTextEdit ? target : static_cast<QWidget*>(&w);
     const QPoint at = receiver->mapFromGlobal(target->mapToGlobal(target->rect().center()));
+    QWidget* entryTarget = widgetAt(entry);
+    QWidget* entryReceiver = entry == OnTextEdit ? entryTarget : static_cast<QWidget*>(&w);
+    const QPoint enterAt = entryReceiver->mapFromGlobal(entryTarget->mapToGlobal(entryTarget->rect().center()));
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& file : files)
@@ -473,8 +492,9 @@ void TstLibrary::drops()
     // File managers offer the paths as text too, which a text edit would take.
     data.setText(files.isEmpty() ? QStringLiteral("Gouda") : files.join(QLatin1Char('\n')));
     const Qt::KeyboardModifiers modifiers = shift ? Qt::ShiftModifier : Qt::NoModifier;
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, modifiers);
-    QCoreApplication::sendEvent(receiver, &enter);
+    QDragEnterEvent enter(enterAt, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(entryReceiver, &enter);
+    QCOMPARE(enter.isAccepted(), entered);
     QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, modifiers);
     QCoreApplication::sendEvent(receiver, &move);
     QCOMPARE(move.isAccepted(), accepted);

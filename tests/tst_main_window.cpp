@@ -1,6 +1,7 @@
 // The editor window driven through its own controls, offscreen, with the
 // dialogs answered by a script.
 #include "editor/image_view.h"
+#include "editor/manual_window.h"
 #include "editor/radio_group.h"
 #include "kit/color_selector.h"
 #include "kit/link_label.h"
@@ -83,6 +84,7 @@ class TstMainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void f1OpensTheManual();
     void firstStartShowsReadDefaultsAndKeepsItsLayout();
     void typingRedrawsOnceAfterTheLastKey();
     void loadingStartsNoTimerAndDrawsOnce_data();
@@ -452,7 +454,7 @@ void TstMainWindow::failedSettingsWriteIsReportedAndWindowCloses()
     auto window = std::make_unique<TFrmMain>(f.Dialogs, paths);
     window->show();
     QVERIFY(window->close());
-    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to %1: %2").arg(paths.SettingsFile, QString::fromLocal8Bit(std::strerror(ENOTDIR)))});
+    QCOMPARE(f.Dialogs.Errors, QStringList{QStringLiteral("Unable to write to %1: een deel van het pad is geen map").arg(paths.SettingsFile)});
     window.reset();  // written once per window: nothing more to report
     QCOMPARE(f.Dialogs.Errors.size(), 1);
 }
@@ -689,6 +691,25 @@ void TstMainWindow::tabReachesEveryControlOnce()
             break;
     }
     QCOMPARE(reached, expected);
+}
+
+void TstMainWindow::f1OpensTheManual()
+{
+    TFixture f;
+    TFrmMain& w = f.Open();
+    w.activateWindow();
+    QTest::keyClick(&w, Qt::Key_F1);
+    const QList<TManualWindow*> manuals = w.findChildren<TManualWindow*>();
+    QCOMPARE(manuals.size(), 1);
+    QVERIFY(manuals[0]->isWindow() && manuals[0]->isVisible());
+    const QString text = manuals[0]->toPlainText();
+    for (const char* heading : {"De drie tabbladen", "Opslaan en de labelbibliotheek", "Exporteren",
+                                "Afdrukken op vellen", "Kalibreren, stap voor stap", "Samenvoegen met een tabel",
+                                "PDF voor de drukkerij"})
+        QVERIFY2(text.contains(QLatin1String(heading)), heading);
+    // A second F1 raises the same window.
+    QTest::keyClick(&w, Qt::Key_F1);
+    QCOMPARE(w.findChildren<TManualWindow*>().size(), 1);
 }
 
 QTEST_MAIN(TstMainWindow)

@@ -534,7 +534,7 @@ void TstPrint::preferencesRoundTrip()
     {
         TIniFile file(path);
         SavePrintPreferences(file, preferences);
-        QCOMPARE(file.Commit(), QString());
+        QCOMPARE(FileProblemText(file.Commit()), QString());
     }
     QVERIFY(ReadAll(path).startsWith(before));
     QVERIFY(LoadPrintPreferences(TIniFile(path)) == preferences);
@@ -590,7 +590,7 @@ void TstPrint::pdfPages()
     const QString pdf = FDir.filePath(QStringLiteral("pages.pdf"));
     TLabelRenderer renderer;
     const TPrintResult result = WriteLabelsPdf(pdf, {TPrintJob{doc, copies}}, settings, renderer);
-    QVERIFY2(result.Ok(), qPrintable(result.Error));
+    QVERIFY2(result.Ok(), qPrintable(PrintErrorText(result.Error)));
     QCOMPARE(result.Pages, pages);
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Page size")), pageSize);
     QCOMPARE(PdfInfo(pdf, QStringLiteral("Pages")), QString::number(pages));
@@ -790,7 +790,7 @@ void TstPrint::pictures()
     TPrintSettings settings = Sheet(TPaper::A4, diameter);
     const int labels = settings.Layout.Positions();
     const TPrintResult result = WriteLabelsPdf(pdf, {TPrintJob{doc, labels}}, settings, renderer);
-    QVERIFY2(result.Ok() && result.Warnings.isEmpty(), qPrintable(result.Error));
+    QVERIFY2(result.Ok() && result.Warnings.isEmpty(), qPrintable(PrintErrorText(result.Error)));
 
     // pdfimages lists an image for every time a page shows it, its mask
     // under the image's own object.
@@ -1099,7 +1099,7 @@ void TstPrint::printShopPdf()
     TLabelRenderer renderer;
     renderer.SetLabelSize(0);
     const TPrintResult result = WriteLabelsPdf(pdf, jobs, settings, renderer);
-    QVERIFY2(result.Ok(), qPrintable(result.Error));
+    QVERIFY2(result.Ok(), qPrintable(PrintErrorText(result.Error)));
     TPrintSettings today = settings;
     today.Shop = {};
     QVERIFY(WriteLabelsPdf(plain, jobs, today, renderer).Ok());

@@ -97,7 +97,7 @@ void TstRenderOutput::jpegFullChromaAt300Dpi()
     QFETCH(QImage::Format, source);
     const QImage image = Checkers().convertToFormat(source);  // 72 dpi: the writer sets 300
     const QString path = FDir.filePath(QStringLiteral("written.jpg"));
-    QCOMPARE(WriteJpeg(image, path, 98), QString());
+    QCOMPARE(FileProblemText(WriteJpeg(image, path, 98)), QString());
     QCOMPARE(EncodeRaster(image, QStringLiteral("jpg"), 98).Bytes, ReadAll(path));
     // A JFIF header giving 300 x 300 dots per inch.
     const QByteArray bytes = ReadAll(path);
@@ -129,7 +129,7 @@ void TstRenderOutput::pngExactAt300Dpi()
 {
     QFETCH(QImage, image);
     const QString path = FDir.filePath(QStringLiteral("written.png"));
-    QCOMPARE(WritePng(image, path), QString());
+    QCOMPARE(FileProblemText(WritePng(image, path)), QString());
     // Encoded in memory by a worker, the same bytes.
     QCOMPARE(EncodeRaster(image, QStringLiteral("png"), 98).Bytes, ReadAll(path));
     const QImage written(path);
@@ -175,7 +175,7 @@ void TstRenderOutput::failedWriteKeepsFiles()
     } else if (where == QLatin1String("empty")) {
         image = QImage();
     } else {
-        QCOMPARE(WriteJpeg(image, path), QString());  // an earlier picture
+        QCOMPARE(FileProblemText(WriteJpeg(image, path)), QString());  // an earlier picture
     }
     const QStringList before = Entries(folder);
     const QByteArray old = ReadAll(path);
@@ -187,7 +187,7 @@ void TstRenderOutput::failedWriteKeepsFiles()
         QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
         image = Noise(QSize(300, 300));  // far above the limit as JPEG
     }
-    const QString message = WriteRaster(image, path, format, 98);
+    const QString message = FileProblemText(WriteRaster(image, path, format, 98));
     QVERIFY(setrlimit(RLIMIT_FSIZE, &saved) == 0);
     QVERIFY2(message.startsWith(QStringLiteral("Unable to write to ") + path), qPrintable(message));
     QCOMPARE(Entries(folder), before);
@@ -327,7 +327,7 @@ void TstRenderOutput::mergeRowWithDamagedPicture()
 {
     const QString folder = FDir.filePath(QStringLiteral("damaged"));
     const QString design = WriteLabel(QDir(folder).filePath(QStringLiteral("Gouda.lbl")));
-    QVERIFY(WriteJpeg(Checkers(), QDir(folder).filePath(QStringLiteral("good.jpg"))).isEmpty());
+    QVERIFY(WriteJpeg(Checkers(), QDir(folder).filePath(QStringLiteral("good.jpg"))).IsNone());
     const QByteArray photo = ReadAll(QDir(folder).filePath(QStringLiteral("good.jpg")));
     QVERIFY(WriteFile(QDir(folder).filePath(QStringLiteral("cut.jpg")), photo.left(photo.size() / 2)));
     const QString table = QDir(folder).filePath(QStringLiteral("rows.csv"));
@@ -412,7 +412,7 @@ void TstRenderOutput::failures()
     QFETCH(QString, message);
     const QString label = WriteLabel(FDir.filePath(QStringLiteral("good.lbl")));
     const QString photo = FDir.filePath(QStringLiteral("photo.jpg"));
-    QCOMPARE(WriteJpeg(Checkers(), photo), QString());
+    QCOMPARE(FileProblemText(WriteJpeg(Checkers(), photo)), QString());
     const QString unknownColumn = FDir.filePath(QStringLiteral("unknown.csv"));
     const QString sameFile = FDir.filePath(QStringLiteral("samefile.csv"));
     QVERIFY(WriteFile(unknownColumn, "Naam;Datum\nGouda;1 mei\n") && WriteFile(sameFile, "Name;File\nA;x\nB;X.jpg\n"));
@@ -479,7 +479,7 @@ void TstRenderOutput::thumbnail()
                        QByteArray(LabelText) + "[Back]\nFileName=gone.jpg\nUsePng=1\nPngFile=gone.png\n")
                 .size());
     const QString photo = FDir.filePath(QStringLiteral("photo.jpg"));
-    QCOMPARE(WriteJpeg(Checkers(), photo), QString());
+    QVERIFY(WriteJpeg(Checkers(), photo).IsNone());
     const auto fill = [&](const QString& aText) {
         return QString(aText).replace(QLatin1String("%1"), label).replace(QLatin1String("%2"), FDir.path())
             .replace(QLatin1String("%3"), photo);

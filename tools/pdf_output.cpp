@@ -351,13 +351,13 @@ int WritePdfJobs(const TPdfRequest& aRequest, const QList<TPrintJob>& aJobs, con
     }
     // The label is drawn without what it could not use; the user hears why.
     for (const TPrintWarning& warning : result.Warnings)
-        aError(QStringLiteral("warning: %1: %2").arg(aSources.value(warning.Job), warning.Text));
+        aError(QStringLiteral("warning: %1: %2").arg(aSources.value(warning.Job), PrintWarningText(warning)));
     if (!result.Problem.IsNone()) {
         aError(ProblemText(result.Problem));
         return 1;
     }
-    if (!result.Error.isEmpty()) {
-        aError(result.Error);
+    if (!result.Error.IsNone()) {
+        aError(PrintErrorText(result.Error));
         return 1;
     }
     return 0;

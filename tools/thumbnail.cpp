@@ -94,8 +94,8 @@ int RenderThumbnail(const QCommandLineParser& aParser, const QCommandLineOption&
         aError(QStringLiteral("%1: no memory for the thumbnail").arg(arguments[0]));
         return 1;
     }
-    if (const QString problem = WritePng(thumbnail, arguments[1]); !problem.isEmpty()) {
-        aError(problem);
+    if (const TFileProblem problem = WritePng(thumbnail, arguments[1]); !problem.IsNone()) {
+        aError(FileProblemText(problem));
         return 1;
     }
     return 0;
