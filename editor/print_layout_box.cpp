@@ -2,6 +2,7 @@
 
 #include "editor/dialogs.h"
 #include "editor/print_dialog.h"
+#include "kit/decimal_spin_box.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -31,6 +32,16 @@ QString ProductKey(const QString& aBrand, const QString& aPart)
 QString OneDecimal(double aValue)
 {
     return QLocale(QLocale::Dutch).toString(aValue, 'f', 1);
+}
+
+// A product's paper as the list shows it: its name, or for a paper without
+// one its size with decimal commas, as every number in the dialog.
+QString PaperText(const TLabelProduct& aProduct)
+{
+    if (aProduct.Layout.Paper != TPaper::Other || !aProduct.PaperName.endsWith(QLatin1String(" mm")))
+        return aProduct.PaperName;
+    const QSizeF size = aProduct.Layout.PaperSize();
+    return QStringLiteral("%1 \u00d7 %2 mm").arg(OneDecimal(size.width()), OneDecimal(size.height()));
 }
 
 QString PlainPaperName(TPaper aPaper)
@@ -63,7 +74,7 @@ QList<QStandardItem*> Row(const QString& aKey, const QStringList& aTexts, const 
 QDoubleSpinBox* NumberBox(QWidget* aParent, double aMin, double aMax, double aStep, int aDecimals,
                           const QString& aSuffix, const QString& aPrefix)
 {
-    auto* box = new QDoubleSpinBox(aParent);
+    auto* box = new TDecimalSpinBox(aParent);
     box->setPrefix(aPrefix);
     box->setRange(aMin, aMax);
     box->setSingleStep(aStep);
@@ -228,7 +239,7 @@ void TPrintLayoutBox::FillLayouts(const QString& aSelect, const QString& aSearch
                                 : QStringLiteral("Ook verkocht als %1\n%2").arg(product->Equivalents.join(QStringLiteral(", ")),
                                                                              product->File);
         FModel->appendRow(Row(ProductKey(product->Brand, product->Part),
-                              {product->Name(), product->PaperName, OneDecimal(product->DieCut()) + QStringLiteral(" mm"),
+                              {product->Name(), PaperText(*product), OneDecimal(product->DieCut()) + QStringLiteral(" mm"),
                                QString::number(product->Layout.Positions()), product->Description},
                               tip));
     }

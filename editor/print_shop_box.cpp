@@ -1,5 +1,7 @@
 #include "editor/print_shop_box.h"
 
+#include "kit/decimal_spin_box.h"
+
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -8,7 +10,7 @@
 TPrintShopBox::TPrintShopBox(QWidget* aParent) : QGroupBox(QStringLiteral("Drukkerij"), aParent)
 {
     auto* form = new QFormLayout(this);
-    speBleed = new QDoubleSpinBox(this);
+    speBleed = new TDecimalSpinBox(this);
     speBleed->setRange(0, TPrintShop::MaxBleed);
     speBleed->setSingleStep(0.5);
     speBleed->setDecimals(1);
