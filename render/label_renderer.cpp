@@ -21,15 +21,6 @@ namespace {
 constexpr int LabelDotsPerMeter = 11811;  // 300 dpi
 constexpr int ReferenceWidth = 1200;      // the 10 cm label every length is given for
 
-QImage ScaleTo(const QImage& aImage, const QSize& aSize)
-{
-    if (aImage.isNull() || !aSize.isValid())
-        return {};
-    if (aImage.size() == aSize)
-        return aImage;
-    return aImage.scaled(aSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 // aOver at coverage aCover over aUnder, rounded as Qt's raster engine rounds.
 QRgb Interpolate(QRgb aOver, uint aCover, QRgb aUnder)
 {
@@ -226,7 +217,7 @@ QRgb TLabelRenderer::ColorRefToARGB(uint32_t aColor)
 
 QImage TLabelRenderer::gdi_Downsample(const QImage& BmpIn, int width)
 {
-    return ScaleTo(BmpIn, DownsampleSize(BmpIn.size(), width));
+    return Downsample(BmpIn, width);
 }
 
 QImage TLabelRenderer::BackgroundTexture(const QString& aPath, const TLabelImage& aBg, int aMargin, int aSide)

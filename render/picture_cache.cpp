@@ -297,6 +297,11 @@ QSize DownsampleSize(const QSize& aSize, int aWidth)
     return ratio > 1.0f ? QSize(int(other), aWidth) : QSize(aWidth, int(other));
 }
 
+QImage Downsample(const QImage& aImage, int aWidth)
+{
+    return ScaleTo(aImage, DownsampleSize(aImage.size(), aWidth));
+}
+
 QList<TRowSpan> LabelCircleRows(int aWidth)
 {
     QList<TRowSpan> rows(aWidth);

@@ -195,6 +195,9 @@ private:
 // Size of a picture of aSize scaled so that its shorter side is aWidth (ties
 // to even); invalid when it could not reasonably be allocated.
 QSize DownsampleSize(const QSize& aSize, int aWidth);
+// aImage scaled smoothly to DownsampleSize(); null for a null image or a
+// size that cannot be allocated.
+QImage Downsample(const QImage& aImage, int aWidth);
 
 // For each row of a W x W label raster, the pixels the fill of the label
 // circle can touch (centre W/2 + 1/2, radius (W - 2)/2, two pixels to spare).
