@@ -312,7 +312,7 @@ void MergeBench(benchmark::State& aState, int aJobs)
     for (auto _ : aState) {
         QList<TPictureJob> jobs;
         for (int row = 0; row < read.Table->RowCount(); ++row)
-            jobs.append({QString(), QString(), read.Table->Document(row, design), outputs.Files[row],
+            jobs.append({QString(), 0, QString(), read.Table->Document(row, design), outputs.Files[row],
                          read.Table->Row(row).Pictures()});
         const TBatchResult result = RenderPictures(pool, jobs, QStringLiteral("jpg"), 98, {});
         if (result.Written != Rows) {

@@ -1,5 +1,7 @@
 #include "editor/merge_messages.h"
 
+#include "editor/messages.h"
+
 #include <QDir>
 
 namespace {
@@ -37,7 +39,8 @@ QString What(const TMergeError& aError)
     case TKind::TableNotAFile: return QStringLiteral("dit is geen gewoon bestand");
     case TKind::TableTooLarge:
         return QStringLiteral("de tabel is groter dan %1 MB").arg(aError.Limit / (1024 * 1024));
-    case TKind::TableUnreadable: return QStringLiteral("de tabel kan niet gelezen worden: %1").arg(aError.Value);
+    case TKind::TableUnreadable:
+        return QStringLiteral("de tabel kan niet gelezen worden: %1").arg(SystemReasonText(aError.Other, aError.Value));
     case TKind::NotText: return QStringLiteral("dit is geen teksttabel; sla het rekenblad op als CSV");
     case TKind::Utf16WithoutBom:
         return QStringLiteral("UTF-16-tekst zonder bytevolgordemarkering; sla de tabel op als \u201cUnicode-tekst\u201d "
@@ -104,4 +107,35 @@ QStringList MergeErrorLines(const QList<TMergeError>& aErrors)
         lines << QStringLiteral("De kolommen zijn: %1").arg(names.join(QStringLiteral(", ")));
     }
     return lines;
+}
+
+QString BatchMessageText(const TBatchMessage& aMessage, const QList<TPictureJob>& aJobs)
+{
+    using TKind = TBatchMessage::TKind;
+    QString source;
+    QString output;
+    if (aMessage.Job >= 0 && aMessage.Job < aJobs.size()) {
+        const TPictureJob& job = aJobs[aMessage.Job];
+        source = QDir::toNativeSeparators(job.Source);
+        if (job.Row > 0)
+            source += QStringLiteral(", rij %1").arg(job.Row);
+        output = QDir::toNativeSeparators(job.Output);
+    }
+    switch (aMessage.Kind) {
+    case TKind::None: return {};
+    case TKind::LabelValue: return QStringLiteral("%1: %2").arg(source, LoadProblemMessage(aMessage.Value));
+    case TKind::PictureLeftOut:
+        return QStringLiteral("%1: %2").arg(
+            source, PictureWarningMessage(aMessage.Middle, aMessage.PictureFile, aMessage.Picture));
+    case TKind::PictureRequired:
+        return QStringLiteral("%1: \"%2\" kan niet getekend worden (%3); %4 is niet geschreven")
+            .arg(source, QDir::toNativeSeparators(aMessage.PictureFile), PictureReasonText(aMessage.Picture), output);
+    case TKind::LabelUnread:
+    case TKind::NotWritten: return FileProblemMessage(aMessage.File);
+    case TKind::NotDrawn:
+        return aMessage.Detail.isEmpty() ? QStringLiteral("%1: het label kon niet getekend worden").arg(source)
+                                         : QStringLiteral("%1: het label kon niet getekend worden (%2)")
+                                               .arg(source, aMessage.Detail);
+    }
+    return {};
 }

@@ -139,10 +139,15 @@ QString PictureReasonText(const TPictureProblem& aProblem)
     return {};
 }
 
+QString PictureWarningMessage(bool aMiddle, const QString& aFile, const TPictureProblem& aProblem)
+{
+    return (aMiddle ? QStringLiteral("foto midden \"%1\": %2") : QStringLiteral("achtergrondfoto \"%1\": %2"))
+        .arg(Shown(aFile), PictureReasonText(aProblem));
+}
+
 QString PrintWarningMessage(const TPrintWarning& aWarning)
 {
-    return (aWarning.Middle ? QStringLiteral("foto midden \"%1\": %2") : QStringLiteral("achtergrondfoto \"%1\": %2"))
-        .arg(Shown(aWarning.File), PictureReasonText(aWarning.Problem));
+    return PictureWarningMessage(aWarning.Middle, aWarning.File, aWarning.Problem);
 }
 
 QString PrintErrorMessage(const TPrintError& aError)

@@ -33,6 +33,7 @@ QStringList LoadReportMessages(const TLoadReport& aReport, bool aWarnings);
 
 // Why a picture cannot be used: "niet gevonden", "te groot (W × H pixels)".
 QString PictureReasonText(const TPictureProblem& aProblem);
-// "achtergrondfoto "x.jpg": niet gevonden"
+// "achtergrondfoto "x.jpg": niet gevonden", "foto midden "y.png": beschadigd"
+QString PictureWarningMessage(bool aMiddle, const QString& aFile, const TPictureProblem& aProblem);
 QString PrintWarningMessage(const TPrintWarning& aWarning);
 QString PrintErrorMessage(const TPrintError& aError);

@@ -683,16 +683,18 @@ void TPrintDialog::btnExportClick()
     QList<TPictureJob> jobs;
     jobs.reserve(FTable->RowCount());
     for (int row = 0; row < FTable->RowCount(); ++row)
-        jobs.append(TPictureJob{QStringLiteral("%1, row %2").arg(source).arg(FTable->Row(row).SourceRow), QString(),
-                                FTable->Document(row, *FDesign), outputs.Files[row], FTable->Row(row).Pictures()});
+        jobs.append(TPictureJob{source, FTable->Row(row).SourceRow, QString(), FTable->Document(row, *FDesign),
+                                outputs.Files[row], FTable->Row(row).Pictures()});
     std::unique_ptr<TProgress> progress = StartProgress(QStringLiteral("Afbeeldingen schrijven"), int(jobs.size()));
     QStringList errors;
     QStringList warnings;
     // On every core, sharing the decoded pictures with the window.
     TLabelPool pool(0, FSizeItem, FPictures);
     const TBatchCallbacks callbacks{
-        [&](const QString& aWarning) { warnings << QStringLiteral("Niet getekend: %1").arg(aWarning); },
-        [&](const QString& aError) { errors << aError; },
+        [&](const TBatchMessage& aWarning) {
+            warnings << QStringLiteral("Niet getekend: %1").arg(BatchMessageText(aWarning, jobs));
+        },
+        [&](const TBatchMessage& aError) { errors << BatchMessageText(aError, jobs); },
         [&](int aDone, int) { return !progress || progress->Step(aDone); }};
     const TBatchResult result = RenderPictures(pool, jobs, PictureFormat, PictureQuality, callbacks);
     progress.reset();
@@ -707,11 +709,11 @@ void TPrintDialog::btnExportClick()
     else
         lblRun->setText(QStringLiteral("%1 geschreven in %2").arg(written, shownFolder));
     QStringList messages;
-    if (!result.Stopped.isEmpty())
+    if (!result.Stopped.IsNone())
         messages << QStringLiteral("Exporteren gestopt: %1 van de %2 afbeeldingen zijn niet geschreven")
                         .arg(total - result.Written)
                         .arg(total)
-                 << result.Stopped;
+                 << FileProblemMessage(result.Stopped);
     else if (result.Failed > 0)
         messages << QStringLiteral("%1 van de %2 afbeeldingen zijn niet geschreven").arg(result.Failed).arg(total);
     messages << errors;

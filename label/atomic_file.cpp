@@ -39,8 +39,7 @@ TBatchWrite WriteReplacing(const QString& aFileName, QByteArrayView aBytes, bool
 {
     TBatchWrite result;
     const auto fail = [&](int aCode, bool aStops) {
-        result.Code = aCode;
-        result.Failure = WriteFailure(aFileName, qt_error_string(aCode));
+        result.Problem = TFileProblem::FromCode(aFileName, true, aCode);
         result.StopsBatch = aStops || IsFaultOfTheDisk(aCode);
         return result;
     };
@@ -128,19 +127,12 @@ TBatchWrite WriteReplacing(const QString& aFileName, QByteArrayView aBytes, bool
 // A write's failure as the problem the editor and the tool word.
 TFileProblem Problem(const QString& aFileName, const TBatchWrite& aWrite)
 {
-    if (aWrite.Ok())
-        return {};
-    if (aWrite.Code == EISDIR)
+    if (aWrite.Problem.Code == EISDIR)
         return TFileProblem::Of(TFileProblem::TKind::Folder, aFileName, true);
-    return TFileProblem::FromCode(aFileName, true, aWrite.Code);
+    return aWrite.Problem;
 }
 
 }  // namespace
-
-QString WriteFailure(const QString& aFileName, const QString& aReason)
-{
-    return QStringLiteral("Unable to write to %1: %2").arg(aFileName, aReason);
-}
 
 TFileProblem WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes)
 {
@@ -188,7 +180,7 @@ TFolderSync::~TFolderSync()
         ::close(FHandle);
 }
 
-QString TFolderSync::Sync()
+TFileProblem TFolderSync::Sync()
 {
     if (FHandle < 0)
         FHandle = OpenFolder(QFile::encodeName(FFolder));
@@ -197,6 +189,6 @@ QString TFolderSync::Sync()
     // One flush of the folder's file system writes the whole batch with one
     // journal commit, and reports a write the disk failed since the opening.
     if (::syncfs(FHandle) != 0)
-        return WriteFailure(FFolder, qt_error_string(errno));
+        return TFileProblem::FromCode(FFolder, true, errno);
     return {};
 }

@@ -13,9 +13,6 @@
 // permission denied).
 TFileProblem WriteFileAtomically(const QString& aFileName, QByteArrayView aBytes);
 
-// "Unable to write to <file>: <reason>"
-QString WriteFailure(const QString& aFileName, const QString& aReason);
-
 // As WriteFileAtomically, but a link named aFileName is replaced by the file
 // rather than written through: for pictures a program makes, whose output
 // folder may hold a link to anywhere.
@@ -24,11 +21,10 @@ TFileProblem WriteFileReplacingLinks(const QString& aFileName, QByteArrayView aB
 // What writing one file of a batch gave.
 struct TBatchWrite
 {
-    QString Failure;          // WriteFailure(file, reason); empty on success
-    int Code = 0;             // the system's error number
+    TFileProblem Problem;     // the file and the system's error; none on success
     bool StopsBatch = false;  // a fault of the disk or the folder, which every later file would meet too
 
-    bool Ok() const { return Failure.isEmpty(); }
+    bool Ok() const { return Problem.IsNone(); }
 };
 
 // As WriteFileReplacingLinks, without waiting for the disk: the file is still
@@ -64,9 +60,9 @@ public:
     TFolderSync(const TFolderSync&) = delete;
     TFolderSync& operator=(const TFolderSync&) = delete;
 
-    // Waits until the files written since are on the disk. Empty, or
-    // WriteFailure(folder, reason) when the system could not write them.
-    QString Sync();
+    // Waits until the files written since are on the disk. No problem, or the
+    // folder and the system's error when the system could not write them.
+    TFileProblem Sync();
 
 private:
     QString FFolder;

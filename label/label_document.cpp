@@ -73,26 +73,35 @@ TLabelItem* TLabelDocument::RingByTag(int aTag)
     }
 }
 
+QString LabelReadErrorText(const TFileProblem& aProblem)
+{
+    switch (aProblem.Kind) {
+    case TFileProblem::TKind::NotFound: return QStringLiteral("%1: no such label file").arg(aProblem.File);
+    case TFileProblem::TKind::Folder:
+    case TFileProblem::TKind::NotRegularFile: return QStringLiteral("%1: not a label file").arg(aProblem.File);
+    default: return FileProblemText(aProblem);
+    }
+}
+
 TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc)
 {
     TLabelRead read;
     const QFileInfo info(aFile);
     if (info.exists() && !info.isFile()) {
-        read.Error = QStringLiteral("%1: not a label file").arg(aFile);
         read.Report.FileFound = true;
         read.Report.ReadError = TFileProblem::Of(
             info.isDir() ? TFileProblem::TKind::Folder : TFileProblem::TKind::NotRegularFile, aFile, false);
-        return read;
+        read.Problem = read.Report.ReadError;
+    } else {
+        read.Report = aDoc.LoadFromFile(aFile);
+        // Not read at all (not a label file, too large): refused rather than
+        // rendered from defaults.
+        read.Problem = read.Report.FileFound ? read.Report.ReadError
+                                             : TFileProblem::Of(TFileProblem::TKind::NotFound, aFile, false);
     }
-    read.Report = aDoc.LoadFromFile(aFile);
-    const TLoadReport& report = read.Report;
-    if (!report.FileFound)
-        read.Error = QStringLiteral("%1: no such label file").arg(aFile);
-    // Not read at all (not a label file, too large): refused rather than
-    // rendered from defaults. The message names the file.
-    else if (!report.ReadError.IsNone())
-        read.Error = FileProblemText(report.ReadError);
+    if (!read.Ok())
+        read.Error = LabelReadErrorText(read.Problem);
     else
-        read.Warnings = LoadProblemTexts(report.Errors) + LoadProblemTexts(report.Warnings);
+        read.Warnings = LoadProblemTexts(read.Report.Errors) + LoadProblemTexts(read.Report.Warnings);
     return read;
 }

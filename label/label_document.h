@@ -70,17 +70,21 @@ public:
     bool operator==(const TLabelDocument&) const = default;
 };
 
-// A label file read to be rendered: Error names the file when it is not there
+// A label file read to be rendered: Problem says why the file is not there
 // or cannot be used at all (a folder, not a label file, too large), and the
-// label is then not to be rendered; Warnings are the load report's colour
-// errors and warnings, to be told but not to stop it. Both in English, as
-// merovik-render prints them; Report holds the same as values.
+// label is then not to be rendered; the load report's colour errors and
+// warnings are to be told but do not stop it. Error and Warnings word them
+// in English, as merovik-render prints them.
 struct TLabelRead
 {
+    TFileProblem Problem;
     QString Error;
     QStringList Warnings;
     TLoadReport Report;
 
-    bool Ok() const { return Error.isEmpty(); }
+    bool Ok() const { return Problem.IsNone(); }
 };
+// In English: "<file>: no such label file", "<file>: not a label file" for a
+// folder or device, otherwise as FileProblemText.
+QString LabelReadErrorText(const TFileProblem& aProblem);
 TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc);

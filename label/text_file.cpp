@@ -76,21 +76,22 @@ std::optional<QString> DecodeText(QByteArrayView aBytes)
 
 TFileBytes ReadFileBytes(const QString& aFileName, qint64 aMaxSize)
 {
+    using TKind = TFileProblem::TKind;
     TFileBytes result;
-    const auto fail = [&](const QString& aReason) {
-        result.Error = QStringLiteral("Unable to read %1: %2").arg(aFileName, aReason);
+    const auto fail = [&](TFileProblem aProblem) {
+        result.Problem = std::move(aProblem);
         return result;
     };
     const QFileInfo info(aFileName);
     if (info.isDir())
-        return fail(QStringLiteral("it is a folder"));
+        return fail(TFileProblem::Of(TKind::Folder, aFileName, false));
     if (info.exists() && !info.isFile())
-        return fail(QStringLiteral("it is not a regular file"));
+        return fail(TFileProblem::Of(TKind::NotRegularFile, aFileName, false));
     if (info.size() > aMaxSize)
-        return fail(QStringLiteral("the file is too large"));
+        return fail(TFileProblem::Of(TKind::TooLarge, aFileName, false));
     QFile file(aFileName);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
+        return fail(TFileProblem::FromText(aFileName, false, file.errorString()));
     // QIODevice::read(n) allocates n bytes up front, and a buffer of the
     // limit for every small file costs more than the read; the stat size
     // plus one byte shows a file that grew past the limit since.
@@ -98,9 +99,9 @@ TFileBytes ReadFileBytes(const QString& aFileName, qint64 aMaxSize)
     if (bytes.size() > info.size() && bytes.size() <= aMaxSize)
         bytes += file.read(aMaxSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+        return fail(TFileProblem::FromText(aFileName, false, file.errorString()));
     if (bytes.size() > aMaxSize)
-        return fail(QStringLiteral("the file is too large"));
+        return fail(TFileProblem::Of(TKind::TooLarge, aFileName, false));
     result.Bytes = std::move(bytes);
     return result;
 }

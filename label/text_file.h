@@ -1,5 +1,7 @@
 #pragma once
 
+#include "label/file_problem.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -36,7 +38,7 @@ std::optional<QString> DecodeText(QByteArrayView aBytes);
 struct TFileBytes
 {
     QByteArray Bytes;
-    QString Error;  // "Unable to read <file>: <reason>", or empty
+    TFileProblem Problem;  // why it was not read; none when it was
 };
 
 // The whole of a regular file of at most aMaxSize bytes. A folder, a device

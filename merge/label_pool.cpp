@@ -72,9 +72,10 @@ bool TLabelPool::Run(int aCount, const TWork& aWork, const TDeliver& aDeliver)
             try {
                 result = aWork(index, renderer);
             } catch (const std::exception& error) {
-                result.Error = QString::fromLocal8Bit(error.what());
+                result.Error = TBatchMessage::Of(TBatchMessage::TKind::NotDrawn, index);
+                result.Error.Detail = QString::fromLocal8Bit(error.what());
             } catch (...) {
-                result.Error = QStringLiteral("the label could not be rendered");
+                result.Error = TBatchMessage::Of(TBatchMessage::TKind::NotDrawn, index);
             }
             {
                 const std::lock_guard<std::mutex> lock(state.Mutex);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "merge/batch_message.h"
 #include "render/picture_cache.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
+#include <QList>
 
 #include <functional>
 #include <memory>
@@ -16,8 +17,10 @@ class TLabelRenderer;
 struct TLabelResult
 {
     QByteArray Bytes;
-    QStringList Warnings;
-    QString Error;  // non-empty: the label could not be made
+    QList<TBatchMessage> Warnings;
+    TBatchMessage Error;  // none: the label was made
+
+    bool Ok() const { return Error.IsNone(); }
 };
 
 // Renders labels on a pool of worker threads, one renderer each, all sharing

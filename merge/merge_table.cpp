@@ -543,16 +543,24 @@ void TReader::Check()
         return;
     }
     QFile file(FFileName);
+    const auto unreadable = [&](const QString& aReason) {
+        TMergeError& error = Fail(TKind::TableUnreadable);
+        error.Value = aReason;
+        error.Other = SystemErrorCode(aReason);
+    };
     if (!file.open(QIODevice::ReadOnly)) {
-        Fail(TKind::TableUnreadable).Value = file.errorString();
+        unreadable(file.errorString());
         return;
     }
     file.close();
     const TFileBytes bytes = ReadFileBytes(FFileName, TMergeTable::MaxFileBytes);
-    if (!bytes.Error.isEmpty()) {
-        // Grew past the limit or failed while being read.
-        Fail(TKind::TableUnreadable).Value = bytes.Error;
-        return;
+    // Changed since the checks above: grown past the limit, replaced, or failing while read.
+    switch (bytes.Problem.Kind) {
+    case TFileProblem::TKind::None: break;
+    case TFileProblem::TKind::TooLarge: Fail(TKind::TableTooLarge).Limit = TMergeTable::MaxFileBytes; return;
+    case TFileProblem::TKind::Folder: Fail(TKind::TableIsFolder); return;
+    case TFileProblem::TKind::NotRegularFile: Fail(TKind::TableNotAFile); return;
+    default: unreadable(FileProblemReason(bytes.Problem)); return;
     }
     TKind notText = TKind::NotText;
     std::optional<QByteArray> text = TableText(bytes.Bytes, notText);

@@ -28,7 +28,7 @@ struct TMergeError
         TableIsFolder,
         TableNotAFile,      // a device or pipe
         TableTooLarge,      // Limit: the bytes a table may have
-        TableUnreadable,    // Value: the system's reason
+        TableUnreadable,    // Value: the system's reason; Other: its error number, 0 when unknown
         NotText,            // a spreadsheet's own file or other binary data
         Utf16WithoutBom,    // UTF-16 text that does not say so
         OutOfMemory,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "label/label_document.h"
+#include "merge/batch_message.h"
 
 #include <QList>
 #include <QStringList>
@@ -13,7 +14,8 @@ class TLabelPool;
 // One picture of a batch: a label, and the file its picture goes to.
 struct TPictureJob
 {
-    QString Source;           // what messages name: the label file, or "<table>, row <n>"
+    QString Source;           // what messages name: the label file, or the table file with Row
+    int Row = 0;              // the table's row, as a spreadsheet numbers it; 0: not a table's
     QString LabelFile;        // a label file, read on a worker; empty: Document is the label
     TLabelDocument Document;  // the label itself, e.g. a merge table's row
     QString Output;           // the picture file
@@ -27,10 +29,10 @@ struct TBatchCallbacks
 {
     // Something the user should know that did not stop a picture: a picture
     // of the label that is missing, a colour that could not be read.
-    std::function<void(const QString& aMessage)> Warning;
+    std::function<void(const TBatchMessage& aMessage)> Warning;
     // A picture that could not be made or written; the batch goes on. A
     // refusal of the disk or the folder is TBatchResult::Stopped instead.
-    std::function<void(const QString& aMessage)> Error;
+    std::function<void(const TBatchMessage& aMessage)> Error;
     // aDone of aTotal pictures are written (or failed); false cancels the rest.
     std::function<bool(int aDone, int aTotal)> Progress;
 };
@@ -42,8 +44,8 @@ struct TBatchResult
     bool Cancelled = false;
     // Why the disk or the folder refused a picture (full, read-only, no
     // permission, the file-size limit): the batch stopped there, keeping what
-    // it wrote before. Empty when it did not stop.
-    QString Stopped;
+    // it wrote before. None when it did not stop.
+    TFileProblem Stopped;
 };
 
 // Renders every job on the pool's workers and writes the pictures in job

@@ -290,8 +290,7 @@ QString PrintErrorText(const TPrintError& aError)
 
 QString PrintWarningText(const TPrintWarning& aWarning)
 {
-    return (aWarning.Middle ? QStringLiteral("middle picture \"%1\": %2") : QStringLiteral("background photo \"%1\": %2"))
-        .arg(aWarning.File, aWarning.Problem.Reason());
+    return PictureWarningText(aWarning.Middle, aWarning.File, aWarning.Problem);
 }
 
 QTransform TCalibration::Transform() const

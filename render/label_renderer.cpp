@@ -79,13 +79,19 @@ QRectF InsetSquare(int aWidth, float aInset)
 
 }  // namespace
 
+QString PictureWarningText(bool aMiddle, const QString& aFile, const TPictureProblem& aProblem)
+{
+    return (aMiddle ? QStringLiteral("middle picture \"%1\": %2") : QStringLiteral("background photo \"%1\": %2"))
+        .arg(aFile, aProblem.Reason());
+}
+
 QStringList TRenderReport::Warnings() const
 {
     QStringList warnings;
     if (!Background.IsNone())
-        warnings << QStringLiteral("background photo \"%1\": %2").arg(BackgroundFile, Background.Reason());
+        warnings << PictureWarningText(false, BackgroundFile, Background);
     if (!Middle.IsNone())
-        warnings << QStringLiteral("middle picture \"%1\": %2").arg(MiddleFile, Middle.Reason());
+        warnings << PictureWarningText(true, MiddleFile, Middle);
     return warnings;
 }
 

@@ -29,6 +29,10 @@ struct TRenderReport
     QStringList Warnings() const;
 };
 
+// In English, as merovik-render prints it: "background photo "x.jpg": not
+// found", "middle picture "y.png": damaged".
+QString PictureWarningText(bool aMiddle, const QString& aFile, const TPictureProblem& aProblem);
+
 // The eight steps of the render pass, in the order they run.
 enum class TRenderStep {
     Background = 0x01,

@@ -6,6 +6,7 @@
 #include "editor/program_paths.h"
 
 #include <cerrno>
+#include <functional>
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -230,6 +231,43 @@ void TstEditorParts::messagesInDutch_data()
                                       << "#9 xref";
     QTest::newRow("pdf file") << PrintErrorMessage({TPrintError::TKind::File, {}, 0, TFileProblem::FromCode(label, true, EROFS), {}})
                               << label;
+    TMergeError unreadable;
+    unreadable.Kind = TMergeError::TKind::TableUnreadable;
+    unreadable.File = QStringLiteral("/kazen/tabel.csv");
+    unreadable.Value = qt_error_string(EACCES);
+    unreadable.Other = EACCES;
+    QTest::newRow("table unreadable") << MergeErrorLines({unreadable}).join('\n') << "/kazen/tabel.csv";
+
+    // A picture batch's messages name the table and row, or the label file.
+    using TBatch = TBatchMessage::TKind;
+    const QList<TPictureJob> jobs{{QStringLiteral("kazen.csv"), 3, {}, {}, QStringLiteral("/uit/kaas-3.jpg"), {}},
+                                  {label, 0, label, {}, QStringLiteral("/uit/gouda.jpg"), {}}};
+    const auto batch = [&](TBatch aKind, int aJob, const std::function<void(TBatchMessage&)>& aFill = {}) {
+        TBatchMessage message = TBatchMessage::Of(aKind, aJob);
+        message.PictureFile = QStringLiteral("foto.jpg");
+        message.Picture.Kind = TPicture::Damaged;
+        if (aFill)
+            aFill(message);
+        return BatchMessageText(message, jobs);
+    };
+    QTest::newRow("batch: label value") << batch(TBatch::LabelValue, 1, [&](TBatchMessage& aMessage) {
+        aMessage.Value = {TLoadProblem::TKind::MissingMiddle, {}, {}, {}, QStringLiteral("midden.png")};
+    }) << label + ": Foto midden \"midden.png\"";
+    QTest::newRow("batch: photo left out") << batch(TBatch::PictureLeftOut, 0) << "kazen.csv, rij 3: achtergrondfoto \"foto.jpg\"";
+    QTest::newRow("batch: middle left out") << batch(TBatch::PictureLeftOut, 0, [](TBatchMessage& aMessage) {
+        aMessage.Middle = true;
+    }) << "foto midden \"foto.jpg\": beschadigd";
+    QTest::newRow("batch: picture the row names") << batch(TBatch::PictureRequired, 0) << "/uit/kaas-3.jpg";
+    QTest::newRow("batch: label file unread") << batch(TBatch::LabelUnread, 1, [&](TBatchMessage& aMessage) {
+        aMessage.File = TFileProblem::Of(TFile::NotFound, label, false);
+    }) << label;
+    QTest::newRow("batch: disk full") << batch(TBatch::NotWritten, 0, [](TBatchMessage& aMessage) {
+        aMessage.File = TFileProblem::FromCode(QStringLiteral("/uit/kaas-3.jpg"), true, ENOSPC);
+    }) << "/uit/kaas-3.jpg: de schijf is vol";
+    QTest::newRow("batch: folder not synced") << batch(TBatch::NotWritten, -1, [](TBatchMessage& aMessage) {
+        aMessage.File = TFileProblem::FromCode(QStringLiteral("/uit"), true, EIO);
+    }) << "/uit";
+    QTest::newRow("batch: not drawn") << batch(TBatch::NotDrawn, 0) << "kazen.csv, rij 3";
 }
 
 void TstEditorParts::messagesInDutch()
@@ -240,7 +278,7 @@ void TstEditorParts::messagesInDutch()
     // Words of the system's English texts and of the English wording.
     static const QRegularExpression english(QStringLiteral(
         "\\b(unable|the|file|not|found|no|such|space|left|permission|denied|read|write|folder|too|large|"
-        "device|damaged|picture|photo|cannot|page|system|error|to)\\b"),
+        "device|damaged|picture|photo|cannot|page|system|error|to|row|drawn|written|rendered|middle|background)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = english.match(message);
     QVERIFY2(!match.hasMatch(), qPrintable(message + QStringLiteral(" [") + match.captured() + ']'));

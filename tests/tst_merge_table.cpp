@@ -451,11 +451,11 @@ void TstMergeTable::mergeDecodesThePhotoOnce()
     QVERIFY(outputs.Ok() && QDir().mkpath(Path("hundred-out")));
     QList<TPictureJob> jobs;
     for (int row = 0; row < read.Table->RowCount(); ++row)
-        jobs.append({QStringLiteral("row %1").arg(row + 2), QString(), read.Table->Document(row, design), outputs.Files[row], {}});
+        jobs.append({QStringLiteral("hundred.csv"), row + 2, QString(), read.Table->Document(row, design), outputs.Files[row], {}});
     TLabelPool pool(3, 0);
     QStringList problems;
-    const TBatchCallbacks callbacks{[&](const QString& aWarning) { problems << aWarning; },
-                                    [&](const QString& aError) { problems << aError; }, {}};
+    const TBatchCallbacks callbacks{[&](const TBatchMessage& aWarning) { problems << BatchMessageText(aWarning, jobs); },
+                                    [&](const TBatchMessage& aError) { problems << BatchMessageText(aError, jobs); }, {}};
     const TBatchResult result = RenderPictures(pool, jobs, QStringLiteral("jpg"), 98, callbacks);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     QCOMPARE(result.Written, 100);
@@ -505,8 +505,8 @@ void TstMergeTable::batchPictureReplacesWhole()
         QVERIFY(QFile::link(picture, output));
 
     TFolderSync sync(dir.path());
-    QCOMPARE(WriteFileForBatch(output, "picture").Failure, QString());
-    QCOMPARE(sync.Sync(), QString());
+    QVERIFY(WriteFileForBatch(output, "picture").Ok());
+    QVERIFY(sync.Sync().IsNone());
     QCOMPARE(ReadAll(output), QByteArray("picture"));
     QVERIFY(!QFileInfo(output).isSymLink());
     if (link)
@@ -590,19 +590,19 @@ void TstMergeTable::batchFailsRowsNotTheRun()
     damaged.FLabelBg.UseColor = false;
     damaged.FLabelBg.FileName = dir.filePath("cut.jpg");
     const QList<TPictureJob> jobs{
-        {"row 2", QString(), damaged, dir.filePath("out/damaged.jpg"), {dir.filePath("cut.jpg")}},
-        {"row 3", QString(), good, dir.filePath("out/in-the-way.jpg"), {}},
-        {"row 4", QString(), good, dir.filePath("out/good.jpg"), {}},
+        {"t.csv", 2, QString(), damaged, dir.filePath("out/damaged.jpg"), {dir.filePath("cut.jpg")}},
+        {"t.csv", 3, QString(), good, dir.filePath("out/in-the-way.jpg"), {}},
+        {"t.csv", 4, QString(), good, dir.filePath("out/good.jpg"), {}},
     };
     TLabelPool pool(2, 0);
     QStringList errors;
     const TBatchResult result =
-        RenderPictures(pool, jobs, "jpg", 90, {{}, [&](const QString& aError) { errors << aError; }, {}});
+        RenderPictures(pool, jobs, "jpg", 90, {{}, [&](const TBatchMessage& aError) { errors << BatchMessageText(aError, jobs); }, {}});
     QCOMPARE(result.Written, 1);
     QCOMPARE(result.Failed, 2);
-    QVERIFY(result.Stopped.isEmpty());
+    QVERIFY(result.Stopped.IsNone());
     QCOMPARE(errors.size(), 2);
-    QVERIFY2(errors[0].startsWith("row 2: \"" + dir.filePath("cut.jpg") + "\" cannot be drawn (damaged)"),
+    QVERIFY2(errors[0].startsWith("t.csv, row 2: \"" + dir.filePath("cut.jpg") + "\" cannot be drawn (damaged)"),
              qPrintable(errors[0]));
     QVERIFY2(errors[1].contains("in-the-way.jpg"), qPrintable(errors[1]));
     QVERIFY(!QFileInfo::exists(dir.filePath("out/damaged.jpg")) && QFileInfo::exists(dir.filePath("out/good.jpg")));

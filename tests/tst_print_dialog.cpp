@@ -453,7 +453,7 @@ void TstPrintDialog::exportWritesOnePicturePerRow()
     if (vanish) {
         QCOMPARE(f.Dialogs.Errors.size(), 1);
         QVERIFY2(f.Dialogs.Errors[0].startsWith(QStringLiteral("2 van de 2 afbeeldingen zijn niet geschreven\n"))
-                     && f.Dialogs.Errors[0].count(QStringLiteral("cannot be drawn (not found)")) == 2,
+                     && f.Dialogs.Errors[0].count(QStringLiteral("kan niet getekend worden (niet gevonden)")) == 2,
                  qPrintable(f.Dialogs.Errors[0]));
         QCOMPARE(ReadAll(out.filePath(older)), QByteArray("an older picture"));
         return;

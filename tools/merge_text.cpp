@@ -1,5 +1,7 @@
 #include "tools/merge_text.h"
 
+#include "render/label_renderer.h"
+
 namespace {
 
 // A cell's value as shown in a message: quoted, and cut short when long.
@@ -106,4 +108,31 @@ QStringList MergeErrorLines(const QList<TMergeError>& aErrors)
         lines << QStringLiteral("the columns are %1").arg(names.join(QStringLiteral(", ")));
     }
     return lines;
+}
+
+QString BatchMessageText(const TBatchMessage& aMessage, const QList<TPictureJob>& aJobs)
+{
+    using TKind = TBatchMessage::TKind;
+    QString source;
+    QString output;
+    if (aMessage.Job >= 0 && aMessage.Job < aJobs.size()) {
+        const TPictureJob& job = aJobs[aMessage.Job];
+        source = job.Row > 0 ? QStringLiteral("%1, row %2").arg(job.Source).arg(job.Row) : job.Source;
+        output = job.Output;
+    }
+    switch (aMessage.Kind) {
+    case TKind::None: return {};
+    case TKind::LabelValue: return QStringLiteral("%1: %2").arg(source, LoadProblemText(aMessage.Value));
+    case TKind::PictureLeftOut:
+        return QStringLiteral("%1: %2").arg(source, PictureWarningText(aMessage.Middle, aMessage.PictureFile, aMessage.Picture));
+    case TKind::PictureRequired:
+        return QStringLiteral("%1: \"%2\" cannot be drawn (%3); %4 is not written")
+            .arg(source, aMessage.PictureFile, aMessage.Picture.Reason(), output);
+    case TKind::LabelUnread: return LabelReadErrorText(aMessage.File);
+    case TKind::NotWritten: return FileProblemText(aMessage.File);
+    case TKind::NotDrawn:
+        return QStringLiteral("%1: %2").arg(
+            source, aMessage.Detail.isEmpty() ? QStringLiteral("the label could not be rendered") : aMessage.Detail);
+    }
+    return {};
 }

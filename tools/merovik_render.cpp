@@ -161,24 +161,24 @@ bool RenderPictureJobs(const QList<TPictureJob>& aJobs, const QString& aFormat, 
 {
     TLabelPool pool(aThreads, aSizeItem);
     TBatchCallbacks callbacks;
-    callbacks.Warning = [&](const QString& aMessage) {
+    callbacks.Warning = [&](const TBatchMessage& aMessage) {
         aProgress.Clear();
-        Error(QStringLiteral("warning: ") + aMessage);
+        Error(QStringLiteral("warning: ") + BatchMessageText(aMessage, aJobs));
     };
-    callbacks.Error = [&](const QString& aMessage) {
+    callbacks.Error = [&](const TBatchMessage& aMessage) {
         aProgress.Clear();
-        Error(aMessage);
+        Error(BatchMessageText(aMessage, aJobs));
     };
     callbacks.Progress = [&](int aDone, int aTotal) {
         aProgress.Update(aDone, aTotal);
         return true;
     };
     const TBatchResult result = RenderPictures(pool, aJobs, aFormat, aQuality, callbacks);
-    if (!result.Stopped.isEmpty()) {
+    if (!result.Stopped.IsNone()) {
         aProgress.Clear();
         const int left = int(aJobs.size()) - result.Written;
         Error(QStringLiteral("%1; stopped, %2 of %3 pictures not written")
-                  .arg(result.Stopped)
+                  .arg(FileProblemText(result.Stopped))
                   .arg(left)
                   .arg(aJobs.size()));
     }
@@ -260,7 +260,8 @@ int RenderMerge(const QString& aTable, const QString& aDesign, const QString& aP
     }
     QList<TPictureJob> jobs;
     for (int row = 0; row < table.RowCount(); ++row)
-        jobs.append({source(row), QString(), table.Document(row, design), outputs.Files[row], table.Row(row).Pictures()});
+        jobs.append({aTable, table.Row(row).SourceRow, QString(), table.Document(row, design), outputs.Files[row],
+                     table.Row(row).Pictures()});
     return RenderPictureJobs(jobs, aFormat, aQuality, aSizeItem, aThreads, aProgress) ? ExitSuccess : ExitFailure;
 }
 
@@ -463,14 +464,14 @@ int main(int argc, char* argv[])
                 continue;
             }
             written.insert(outputKey, label);
-            pictures.append({label, label, TLabelDocument(), output, {}});
+            pictures.append({label, 0, label, TLabelDocument(), output, {}});
         }
         if (!QDir().mkpath(outDir)) {
             Error(QStringLiteral("%1: cannot create the output folder").arg(outDir));
             return ExitFailure;
         }
     } else {
-        pictures.append({arguments[0], arguments[0], TLabelDocument(), arguments[1], {}});
+        pictures.append({arguments[0], 0, arguments[0], TLabelDocument(), arguments[1], {}});
     }
     if (!RenderPictureJobs(pictures, format, quality, sizeItem, jobs, progress))
         result = ExitFailure;
