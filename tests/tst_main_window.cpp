@@ -11,6 +11,8 @@
 #include "editor_fixture.h"
 
 #include <QAction>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -707,6 +709,20 @@ void TstMainWindow::f1OpensTheManual()
                                 "Afdrukken op vellen", "Kalibreren, stap voor stap", "Samenvoegen met een tabel",
                                 "PDF voor de drukkerij"})
         QVERIFY2(text.contains(QLatin1String(heading)), heading);
+    // Every screenshot it shows is bundled with it.
+    int images = 0;
+    for (QTextBlock block = manuals[0]->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextCharFormat format = fragment.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            const QVariant image = manuals[0]->loadResource(QTextDocument::ImageResource, QUrl(name));
+            QVERIFY2(!image.isNull() && !image.toByteArray().isEmpty(), qPrintable(name));
+            ++images;
+        }
+    }
+    QVERIFY(images > 0);
     // A second F1 raises the same window.
     QTest::keyClick(&w, Qt::Key_F1);
     QCOMPARE(w.findChildren<TManualWindow*>().size(), 1);
