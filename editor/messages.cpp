@@ -167,3 +167,18 @@ QString PrintErrorMessage(const TPrintError& aError)
     }
     return {};
 }
+
+QString CatalogueWarningMessage(const QList<TCatalogueWarning>& aWarnings)
+{
+    if (aWarnings.isEmpty())
+        return {};
+    const TCatalogueWarning& first = aWarnings.first();
+    // The XML reader's own words are English; the file and line say where to look.
+    QString message = first.Line > 0 ? QStringLiteral("Het etikettenbestand %1 kon niet gelezen worden (fout in regel %2)")
+                                           .arg(Shown(first.File))
+                                           .arg(first.Line)
+                                     : QStringLiteral("Het etikettenbestand %1 kon niet gelezen worden").arg(Shown(first.File));
+    if (aWarnings.size() > 1)
+        message += QStringLiteral(", en nog %1 andere").arg(aWarnings.size() - 1);
+    return message + QStringLiteral("; de etiketten erin staan niet in de lijst");
+}

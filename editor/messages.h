@@ -1,6 +1,7 @@
 #pragma once
 
 #include "label/label_document.h"
+#include "print/label_catalogue.h"
 #include "print/label_printer.h"
 #include "render/picture_cache.h"
 
@@ -37,3 +38,7 @@ QString PictureReasonText(const TPictureProblem& aProblem);
 QString PictureWarningMessage(bool aMiddle, const QString& aFile, const TPictureProblem& aProblem);
 QString PrintWarningMessage(const TPrintWarning& aWarning);
 QString PrintErrorMessage(const TPrintError& aError);
+
+// Product files of the catalogue that could not be read, naming the first
+// with its line: their products are missing from the list.
+QString CatalogueWarningMessage(const QList<TCatalogueWarning>& aWarnings);

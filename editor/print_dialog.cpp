@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -49,6 +50,35 @@ QString Counted(int aCount, const QString& aOne, const QString& aMany)
 {
     return aCount == 1 ? QStringLiteral("1 %1").arg(aOne) : QStringLiteral("%1 %2").arg(aCount).arg(aMany);
 }
+
+// Keeps a fixed-width column as tall as its wrapped texts need. A window's
+// minimum size leaves out what wrapped labels need at the column's width, so
+// a long note would otherwise be cut off.
+class TColumnHeightKeeper : public QObject
+{
+public:
+    explicit TColumnHeightKeeper(QWidget* aColumn) : QObject(aColumn), FColumn(aColumn)
+    {
+        aColumn->installEventFilter(this);
+        Update();
+    }
+
+    bool eventFilter(QObject* aObject, QEvent* aEvent) override
+    {
+        if (aEvent->type() == QEvent::LayoutRequest)
+            Update();
+        return QObject::eventFilter(aObject, aEvent);
+    }
+
+private:
+    void Update()
+    {
+        if (FColumn->layout())
+            FColumn->setMinimumHeight(FColumn->layout()->totalHeightForWidth(FColumn->minimumWidth()));
+    }
+
+    QWidget* FColumn;
+};
 
 // aLines for the error box, the last of them saying how many more there are.
 QString MessageLines(QStringList aLines)
@@ -183,6 +213,7 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     auto* row = new QHBoxLayout(this);
     row->addWidget(side);
     row->addWidget(Preview, 1);
+    new TColumnHeightKeeper(side);
     resize(1040, 720);
 
     // One preview for a burst of changes, such as a held spin arrow.

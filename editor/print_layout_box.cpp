@@ -1,6 +1,7 @@
 #include "editor/print_layout_box.h"
 
 #include "editor/dialogs.h"
+#include "editor/messages.h"
 #include "editor/print_dialog.h"
 #include "kit/decimal_spin_box.h"
 
@@ -184,6 +185,9 @@ TPrintLayoutBox::TPrintLayoutBox(TDialogs& aDialogs, const TPrintPreferences& aP
                                        .arg(aPreferences.ProductBrand, aPreferences.ProductPart));
         }
     }
+    // A product file of the user's with a typing error would otherwise just be missing from the list.
+    if (lblLayoutNote->text().isEmpty())
+        lblLayoutNote->setText(CatalogueWarningMessage(FCatalogue.Warnings));
     FillLayouts(select);
     FFilling = false;
     cmbLayoutChange();

@@ -267,6 +267,9 @@ void TstEditorParts::messagesInDutch_data()
     QTest::newRow("batch: folder not synced") << batch(TBatch::NotWritten, -1, [](TBatchMessage& aMessage) {
         aMessage.File = TFileProblem::FromCode(QStringLiteral("/uit"), true, EIO);
     }) << "/uit";
+    QTest::newRow("product files") << CatalogueWarningMessage({{label, 3, QStringLiteral("Premature end of document")},
+                                                              {label, 0, QStringLiteral("Permission denied")}})
+                                   << label;
     QTest::newRow("batch: not drawn") << batch(TBatch::NotDrawn, 0) << "kazen.csv, rij 3";
 }
 

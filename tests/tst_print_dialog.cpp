@@ -99,6 +99,7 @@ private slots:
     void printsTheDesignOnScreen();
     void refusedLayoutPrintsNothing();
     void productPicker();
+    void brokenProductFileIsSaid();
     void keptLayoutAndCalibrationComeBack();
     void tableInTheDialog_data();
     void tableInTheDialog();
@@ -228,6 +229,20 @@ void TstPrintDialog::productPicker()
     QCOMPARE(kept.ProductBrand, QStringLiteral("Hisago"));
     QCOMPARE(kept.ProductPart, QStringLiteral("GB3020"));
     QCOMPARE(kept.Start, 2);
+}
+
+// A product file that is not XML leaves its products out of the list: the
+// layout box names the file and the line when it opens.
+void TstPrintDialog::brokenProductFileIsSaid()
+{
+    TScriptedDialogs dialogs;
+    TLabelCatalogue catalogue;
+    catalogue.Warnings.append({QStringLiteral("/home/kaas/.glabels/eigen.template"), 12, QStringLiteral("Premature end")});
+    const TPrintLayoutBox box(dialogs, TPrintPreferences(), 1, catalogue);
+    const QString note = box.lblLayoutNote->text();
+    QVERIFY2(note.contains(QStringLiteral("eigen.template")) && note.contains(QStringLiteral("regel 12"))
+                 && !note.contains(QStringLiteral("Premature")),
+             qPrintable(note));
 }
 
 // Labels closer than their diameter: the dialog says why, offers no
@@ -488,6 +503,15 @@ void TstPrintDialog::unreadableCalibrationIsNeutralAndSaidOnce()
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
         notes << aDlg.lblRun->text();
         QCOMPARE(aDlg.Settings().Calibration, (TCalibration{3, 0, 100, 100}));
+        // Notes are shown whole, every line, however long.
+        aDlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&aDlg));
+        QLabel* layoutNote = aDlg.LayoutBox->lblLayoutNote;
+        layoutNote->setText(notes[0] + QLatin1Char(' ') + notes[0]);
+        QCoreApplication::sendPostedEvents();
+        for (const QLabel* note : {aDlg.lblRun, layoutNote})
+            QVERIFY2(note->height() >= note->heightForWidth(note->width()),
+                     qPrintable(QStringLiteral("%1 < %2").arg(note->height()).arg(note->heightForWidth(note->width()))));
     };
     Click(w.btnPrint);
     Click(w.btnPrint);
