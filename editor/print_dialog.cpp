@@ -167,19 +167,6 @@ TPrintDialog::TPrintDialog(TDialogs& aDialogs, const TPrintPreferences& aPrefere
     auto* column = new QVBoxLayout;
     LayoutBox = new TPrintLayoutBox(aDialogs, aPreferences, aSizeItem, InstalledCatalogue(), this);
     column->addWidget(LayoutBox);
-    edtSearch = LayoutBox->edtSearch;
-    cmbLayout = LayoutBox->cmbLayout;
-    cmbPaper = LayoutBox->cmbPaper;
-    speDiameter = LayoutBox->speDiameter;
-    speColumns = LayoutBox->speColumns;
-    speRows = LayoutBox->speRows;
-    speX0 = LayoutBox->speX0;
-    speY0 = LayoutBox->speY0;
-    speDx = LayoutBox->speDx;
-    speDy = LayoutBox->speDy;
-    edtLayoutName = LayoutBox->edtLayoutName;
-    btnKeepLayout = LayoutBox->btnKeepLayout;
-    btnDeleteLayout = LayoutBox->btnDeleteLayout;
     column->addWidget(CreateCopiesBox());
     column->addWidget(CreateCalibrationBox());
     grbPrintShop = new TPrintShopBox(this);
@@ -762,12 +749,3 @@ void TPrintDialog::RunEnded()
     }
 }
 
-void TPrintDialog::btnKeepLayoutClick()
-{
-    LayoutBox->KeepLayout();
-}
-
-void TPrintDialog::btnDeleteLayoutClick()
-{
-    LayoutBox->DeleteLayout();
-}

@@ -71,8 +71,6 @@ public:
     // The actions of the buttons.
     void btnPrintClick();
     void btnSavePdfClick();
-    void btnKeepLayoutClick();
-    void btnDeleteLayoutClick();
     void btnMergeClick();
     void btnUnmergeClick();
     void btnExportClick();
@@ -81,22 +79,8 @@ public:
     // it; otherwise shows its errors and changes nothing. True when merged.
     bool MergeTable(const QString& aFile);
 
-    // The layout box and its controls.
+    // "Indeling": paper, label products, kept layouts and the user's own.
     TPrintLayoutBox* LayoutBox = nullptr;
-    QLineEdit* edtSearch = nullptr;
-    // "Indeling": plain-paper grids, kept layouts, label products, "Eigen indeling".
-    QComboBox* cmbLayout = nullptr;
-    QComboBox* cmbPaper = nullptr;  // A4 or Letter, for a layout of the user's
-    QDoubleSpinBox* speDiameter = nullptr;
-    QSpinBox* speColumns = nullptr;
-    QSpinBox* speRows = nullptr;
-    QDoubleSpinBox* speX0 = nullptr;
-    QDoubleSpinBox* speY0 = nullptr;
-    QDoubleSpinBox* speDx = nullptr;
-    QDoubleSpinBox* speDy = nullptr;
-    QLineEdit* edtLayoutName = nullptr;
-    QPushButton* btnKeepLayout = nullptr;
-    QPushButton* btnDeleteLayout = nullptr;
 
     QSpinBox* speCopies = nullptr;
     QLabel* lblCopies = nullptr;  // what the copies multiply

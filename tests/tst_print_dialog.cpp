@@ -154,8 +154,8 @@ void TstPrintDialog::printsTheDesignOnScreen()
     bool drawnFirst = false;
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
         drawnFirst = !w.Timer->isActive() && w.DrawCount() == draws + 1;
-        Choose(aDlg.cmbLayout, layout);
-        aDlg.speDiameter->setValue(60);
+        Choose(aDlg.LayoutBox->cmbLayout, layout);
+        aDlg.LayoutBox->speDiameter->setValue(60);
         aDlg.speCopies->setValue(copies);
         aDlg.chkCalibrationPage->setChecked(calibrationPage);
         QCOMPARE(aDlg.PageCount(), pages);
@@ -191,23 +191,23 @@ void TstPrintDialog::productPicker()
     TPrintPreferences kept;
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
         QCOMPARE(aDlg.speCopies->value(), 1);
-        aDlg.edtSearch->setText(QStringLiteral("6060"));
-        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
+        aDlg.LayoutBox->edtSearch->setText(QStringLiteral("6060"));
+        QCOMPARE(aDlg.LayoutBox->cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
         QCOMPARE(aDlg.Settings().Layout.DieCutDiameter, 60.0);
         // Nothing found: the choice stays and the box says so.
-        aDlg.edtSearch->setText(QStringLiteral("geen zulk etiket"));
-        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
+        aDlg.LayoutBox->edtSearch->setText(QStringLiteral("geen zulk etiket"));
+        QCOMPARE(aDlg.LayoutBox->cmbLayout->currentText(), QStringLiteral("Rayfilm 6060K"));
         QVERIFY(!aDlg.LayoutBox->lblLayoutNote->text().isEmpty());
-        aDlg.edtSearch->clear();
+        aDlg.LayoutBox->edtSearch->clear();
 
-        Choose(aDlg.cmbLayout, QStringLiteral("Hisago GB3020"));
-        QCOMPARE(aDlg.speDiameter->value(), 60.0);
-        QVERIFY(!aDlg.speColumns->isEnabled());
+        Choose(aDlg.LayoutBox->cmbLayout, QStringLiteral("Hisago GB3020"));
+        QCOMPARE(aDlg.LayoutBox->speDiameter->value(), 60.0);
+        QVERIFY(!aDlg.LayoutBox->speColumns->isEnabled());
         QCOMPARE(aDlg.Settings().Layout.Positions(), 12);
-        aDlg.speDiameter->setValue(61);
+        aDlg.LayoutBox->speDiameter->setValue(61);
         QCOMPARE(aDlg.Problem().Kind, TPrintProblem::TKind::LargerThanDieCut);
         QVERIFY(!aDlg.btnPrint->isEnabled());
-        aDlg.speDiameter->setValue(55);
+        aDlg.LayoutBox->speDiameter->setValue(55);
         QVERIFY(aDlg.Problem().IsNone());
 
         aDlg.speStart->setValue(11);
@@ -253,13 +253,13 @@ void TstPrintDialog::refusedLayoutPrintsNothing()
     TFixture f;
     TFrmMain& w = f.Open();
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
-        Choose(aDlg.cmbLayout, QStringLiteral("Eigen indeling"));
-        aDlg.speDiameter->setValue(60);
-        aDlg.speColumns->setValue(3);
-        aDlg.speRows->setValue(1);
-        aDlg.speX0->setValue(40);
-        aDlg.speY0->setValue(40);
-        aDlg.speDx->setValue(55);
+        Choose(aDlg.LayoutBox->cmbLayout, QStringLiteral("Eigen indeling"));
+        aDlg.LayoutBox->speDiameter->setValue(60);
+        aDlg.LayoutBox->speColumns->setValue(3);
+        aDlg.LayoutBox->speRows->setValue(1);
+        aDlg.LayoutBox->speX0->setValue(40);
+        aDlg.LayoutBox->speY0->setValue(40);
+        aDlg.LayoutBox->speDx->setValue(55);
         const QString reason = QStringLiteral(
             "De labels overlappen: de afstand tussen de kolommen (55 mm) is kleiner dan de diameter (60 mm)");
         QCOMPARE(aDlg.lblMessage->text(), reason);
@@ -268,10 +268,10 @@ void TstPrintDialog::refusedLayoutPrintsNothing()
         aDlg.btnPrintClick();
         QCOMPARE(f.Dialogs.Errors, QStringList({reason, reason}));
         // Nor can it be kept.
-        aDlg.edtLayoutName->setText(QStringLiteral("Te krap"));
-        aDlg.btnKeepLayoutClick();
+        aDlg.LayoutBox->edtLayoutName->setText(QStringLiteral("Te krap"));
+        aDlg.LayoutBox->KeepLayout();
         QCOMPARE(f.Dialogs.Errors.last(), QStringLiteral("De indeling is niet bewaard. ") + reason);
-        QCOMPARE(aDlg.cmbLayout->findText(QStringLiteral("Te krap")), -1);
+        QCOMPARE(aDlg.LayoutBox->cmbLayout->findText(QStringLiteral("Te krap")), -1);
     };
     Click(w.btnPrint);
     QCOMPARE(f.Dialogs.PrintDialogRuns, 1);
@@ -287,18 +287,18 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
     {
         TFrmMain& w = f.Open();
         f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
-            Choose(aDlg.cmbLayout, QStringLiteral("Eigen indeling"));
-            Choose(aDlg.cmbPaper, QStringLiteral("Letter"));
-            aDlg.speDiameter->setValue(51);
-            aDlg.speColumns->setValue(3);
-            aDlg.speRows->setValue(4);
-            aDlg.speX0->setValue(40.5);
-            aDlg.speY0->setValue(45);
-            aDlg.speDx->setValue(66.5);
-            aDlg.speDy->setValue(63.25);
-            aDlg.edtLayoutName->setText(QStringLiteral("Doos van 12"));
-            Click(aDlg.btnKeepLayout);
-            QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Doos van 12"));
+            Choose(aDlg.LayoutBox->cmbLayout, QStringLiteral("Eigen indeling"));
+            Choose(aDlg.LayoutBox->cmbPaper, QStringLiteral("Letter"));
+            aDlg.LayoutBox->speDiameter->setValue(51);
+            aDlg.LayoutBox->speColumns->setValue(3);
+            aDlg.LayoutBox->speRows->setValue(4);
+            aDlg.LayoutBox->speX0->setValue(40.5);
+            aDlg.LayoutBox->speY0->setValue(45);
+            aDlg.LayoutBox->speDx->setValue(66.5);
+            aDlg.LayoutBox->speDy->setValue(63.25);
+            aDlg.LayoutBox->edtLayoutName->setText(QStringLiteral("Doos van 12"));
+            Click(aDlg.LayoutBox->btnKeepLayout);
+            QCOMPARE(aDlg.LayoutBox->cmbLayout->currentText(), QStringLiteral("Doos van 12"));
             aDlg.speStart->setValue(7);
             aDlg.speOffsetX->setValue(-1.5);
             aDlg.speScaleY->setValue(101.2);
@@ -320,7 +320,7 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
     TFrmMain& again = f.Open();
     bool checked = false;
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
-        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Doos van 12"));
+        QCOMPARE(aDlg.LayoutBox->cmbLayout->currentText(), QStringLiteral("Doos van 12"));
         const TPrintSettings settings = aDlg.Settings();
         QCOMPARE(settings.Layout.Paper, TPaper::Letter);
         QCOMPARE(settings.Layout.Diameter, 51.0);
@@ -331,8 +331,8 @@ void TstPrintDialog::keptLayoutAndCalibrationComeBack()
         QCOMPARE(settings.Shop, (TPrintShop{1.5, false, false}));
         // Changing a kept layout's measurements makes them the user's own,
         // leaving the kept one as it was.
-        aDlg.speDx->setValue(70);
-        QCOMPARE(aDlg.cmbLayout->currentText(), QStringLiteral("Eigen indeling"));
+        aDlg.LayoutBox->speDx->setValue(70);
+        QCOMPARE(aDlg.LayoutBox->cmbLayout->currentText(), QStringLiteral("Eigen indeling"));
         QCOMPARE(aDlg.Preferences().Layout(QStringLiteral("Doos van 12"))->Dx, 66.5);
         checked = true;
     };
@@ -371,8 +371,8 @@ void TstPrintDialog::tableInTheDialog()
     const QString pdf = f.Dir.filePath(QStringLiteral("kazen.pdf"));
     f.Dialogs.SavePdfAnswers.push_back(pdf);
     f.Dialogs.PrintDialogScript = [&](TPrintDialog& aDlg) {
-        Choose(aDlg.cmbLayout, QStringLiteral("A4, gewoon papier (zelf knippen)"));
-        aDlg.speDiameter->setValue(60);
+        Choose(aDlg.LayoutBox->cmbLayout, QStringLiteral("A4, gewoon papier (zelf knippen)"));
+        aDlg.LayoutBox->speDiameter->setValue(60);
         const QString noTable = aDlg.lblTable->text();
         Click(aDlg.btnMerge);
         QCOMPARE(aDlg.lblTable->text(), merged ? said : noTable);
