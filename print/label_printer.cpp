@@ -74,18 +74,26 @@ QString Number(double aValue)
     return QLocale(QLocale::Dutch).toString(aValue, 'f', 1);
 }
 
+// Fonts have whole pixel sizes: text is drawn at ten times its size, scaled down.
+constexpr double TextOversize = 10;
+
+// Saves aPainter and sets it up for text of aHeight mm from aAt, in units of
+// 1 / TextOversize mm; the caller restores it.
+void BeginText(QPainter& aPainter, const QPointF& aAt, double aHeight)
+{
+    aPainter.save();
+    aPainter.translate(aAt);
+    aPainter.scale(1 / TextOversize, 1 / TextOversize);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(1, int(std::lround(aHeight * TextOversize))));
+    aPainter.setFont(font);
+}
+
 // Text in mm: a font of aHeight mm whose baseline starts at aAt.
 void DrawText(QPainter& aPainter, const QPointF& aAt, double aHeight, const QString& aText)
 {
-    // Fonts have whole pixel sizes: draw at ten times the size, scaled down.
-    constexpr double Oversize = 10;
-    aPainter.save();
-    aPainter.translate(aAt);
-    aPainter.scale(1 / Oversize, 1 / Oversize);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, int(std::lround(aHeight * Oversize))));
-    aPainter.setFont(font);
+    BeginText(aPainter, aAt, aHeight);
     aPainter.drawText(QPointF(0, 0), aText);
     aPainter.restore();
 }
@@ -115,20 +123,13 @@ void DrawRuler(QPainter& aPainter, int aFrom, int aTo, double aAcross, bool aHor
 // not cross it, in a font of aHeight mm; the height it took.
 double DrawParagraph(QPainter& aPainter, const QPointF& aTopLeft, double aWidth, double aHeight, const QString& aText)
 {
-    constexpr double Oversize = 10;
-    aPainter.save();
-    aPainter.translate(aTopLeft);
-    aPainter.scale(1 / Oversize, 1 / Oversize);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, int(std::lround(aHeight * Oversize))));
-    aPainter.setFont(font);
-    const QRectF box(0, 0, aWidth * Oversize, 1e6);
+    BeginText(aPainter, aTopLeft, aHeight);
+    const QRectF box(0, 0, aWidth * TextOversize, 1e6);
     const QRectF used = aPainter.boundingRect(box, Qt::TextWordWrap, aText);
     aPainter.fillRect(used.adjusted(-5, -3, 5, 3), Qt::white);
     aPainter.drawText(box, Qt::TextWordWrap, aText);
     aPainter.restore();
-    return used.height() / Oversize;
+    return used.height() / TextOversize;
 }
 
 // The die-cut of each position on page aPage, faint, for a preview; the
