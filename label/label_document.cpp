@@ -99,9 +99,10 @@ TLabelRead ReadLabelToRender(const QString& aFile, TLabelDocument& aDoc)
         read.Problem = read.Report.FileFound ? read.Report.ReadError
                                              : TFileProblem::Of(TFileProblem::TKind::NotFound, aFile, false);
     }
-    if (!read.Ok())
-        read.Error = LabelReadErrorText(read.Problem);
-    else
-        read.Warnings = LoadProblemTexts(read.Report.Errors) + LoadProblemTexts(read.Report.Warnings);
     return read;
+}
+
+QStringList TLabelRead::WarningTexts() const
+{
+    return LoadProblemTexts(Report.Errors) + LoadProblemTexts(Report.Warnings);
 }

@@ -72,17 +72,16 @@ public:
 
 // A label file read to be rendered: Problem says why the file is not there
 // or cannot be used at all (a folder, not a label file, too large), and the
-// label is then not to be rendered; the load report's colour errors and
-// warnings are to be told but do not stop it. Error and Warnings word them
-// in English, as merovik-render prints them.
+// label is then not to be rendered; the report's colour errors and warnings
+// are to be told but do not stop it.
 struct TLabelRead
 {
     TFileProblem Problem;
-    QString Error;
-    QStringList Warnings;
     TLoadReport Report;
 
     bool Ok() const { return Problem.IsNone(); }
+    // The report's colour errors and warnings, in English as merovik-render prints them.
+    QStringList WarningTexts() const;
 };
 // In English: "<file>: no such label file", "<file>: not a label file" for a
 // folder or device, otherwise as FileProblemText.

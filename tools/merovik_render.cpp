@@ -108,10 +108,10 @@ bool LoadLabel(const QString& aLabel, TLabelDocument& aDoc)
 {
     const TLabelRead read = ReadLabelToRender(aLabel, aDoc);
     if (!read.Ok()) {
-        Error(read.Error);
+        Error(LabelReadErrorText(read.Problem));
         return false;
     }
-    for (const QString& problem : read.Warnings)
+    for (const QString& problem : read.WarningTexts())
         Error(QStringLiteral("warning: %1: %2").arg(aLabel, problem));
     return true;
 }

@@ -79,7 +79,7 @@ int RenderThumbnail(const QCommandLineParser& aParser, const QCommandLineOption&
     TLabelDocument document;
     const TLabelRead read = ReadLabelToRender(arguments[0], document);
     if (!read.Ok()) {
-        aError(read.Error);
+        aError(LabelReadErrorText(read.Problem));
         return 1;
     }
     // The warnings stay unsaid: a file manager shows no messages, and in its
